@@ -1,0 +1,31 @@
+# Settings every target of ours links to, so nothing is set globally.
+
+# Results must be bit-identical to the specified order of operations: no fused
+# multiply-add, no reassociation, plain IEEE doubles.
+add_library(zorvan_floating_point INTERFACE)
+target_compile_options(zorvan_floating_point INTERFACE
+    $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off -fno-fast-math>
+    $<$<CXX_COMPILER_ID:MSVC>:/fp:precise>)
+
+add_library(zorvan_warnings INTERFACE)
+target_compile_options(zorvan_warnings INTERFACE
+    $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wconversion>
+    $<$<CXX_COMPILER_ID:MSVC>:/W4>)
+if(ZORVAN_WARNINGS_AS_ERRORS)
+    target_compile_options(zorvan_warnings INTERFACE
+        $<$<CXX_COMPILER_ID:GNU,Clang>:-Werror>
+        $<$<CXX_COMPILER_ID:MSVC>:/WX>)
+endif()
+
+add_library(zorvan_sanitizers INTERFACE)
+if(ZORVAN_SANITIZE)
+    set(_zorvan_sanitize_flags -fsanitize=address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    target_compile_options(zorvan_sanitizers INTERFACE ${_zorvan_sanitize_flags})
+    target_link_options(zorvan_sanitizers INTERFACE ${_zorvan_sanitize_flags})
+endif()
+
+add_library(zorvan_defaults INTERFACE)
+target_compile_features(zorvan_defaults INTERFACE cxx_std_17)
+target_link_libraries(zorvan_defaults INTERFACE
+    zorvan_floating_point zorvan_warnings zorvan_sanitizers)

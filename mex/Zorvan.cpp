@@ -1,0 +1,36 @@
+// Y = Zorvan(X, W) or Y = Zorvan(X, W, S): the moving average of each column of X
+// over windows of W rows whose last row lies S rows after the output row (S = 0:
+// trailing; S = (W-1)/2 for odd W: centred), cut at the ends of the column.
+#include "gateway_common.h"
+#include "moving_average.h"
+
+namespace {
+
+enum Input { kData, kWindow, kShift };
+
+const char* validate(int nrhs, const mxArray* prhs[], zorvan::ColumnJob& job) {
+    if (nrhs < 2 || nrhs > 3) return zorvan::kInvalidArgumentCount;
+    if (const char* refusal = zorvan::checkDataMatrix(prhs[kData])) return refusal;
+    if (const char* refusal = zorvan::checkWindowSize(prhs[kWindow])) return refusal;
+    if (const char* refusal = zorvan::checkDimensions(prhs[kData])) return refusal;
+    return zorvan::readColumnJob(prhs[kData], prhs[kWindow], nrhs > kShift ? prhs[kShift] : nullptr,
+                                 job);
+}
+
+}  // namespace
+
+void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    zorvan::ColumnJob job{};
+    if (const char* refusal = validate(nrhs, prhs, job)) {
+        mexErrMsgTxt(refusal);
+        return;
+    }
+
+    plhs[0] = mxCreateDoubleMatrix(job.M, job.N, mxREAL);
+    const double* x = mxGetPr(prhs[kData]);
+    double* y = mxGetPr(plhs[0]);
+    for (std::int32_t c = 0; c < job.N; ++c) {
+        const std::size_t offset = zorvan::columnOffset(c, job.M);
+        movingAverageColumn(x + offset, y + offset, job.M, job.W, job.S);
+    }
+}

@@ -1,0 +1,40 @@
+// Y = ZorvanRestricted(X, W, V) or Y = ZorvanRestricted(X, W, V, S): the moving
+// average of each column of X over the rows that V selects (V(r) ~= 0, NaN included)
+// within each window; where a window selects no row, X passes through.
+#include "gateway_common.h"
+#include "moving_average.h"
+
+namespace {
+
+enum Input { kData, kWindow, kSelection, kShift };
+
+const char* validate(int nrhs, const mxArray* prhs[], zorvan::ColumnJob& job) {
+    if (nrhs < 3 || nrhs > 4) return zorvan::kInvalidArgumentCount;
+    if (const char* refusal = zorvan::checkDataMatrix(prhs[kData])) return refusal;
+    if (const char* refusal = zorvan::checkWindowSize(prhs[kWindow])) return refusal;
+    if (const char* refusal = zorvan::checkSelectionVector(prhs[kSelection], prhs[kData])) {
+        return refusal;
+    }
+    if (const char* refusal = zorvan::checkDimensions(prhs[kData])) return refusal;
+    return zorvan::readColumnJob(prhs[kData], prhs[kWindow], nrhs > kShift ? prhs[kShift] : nullptr,
+                                 job);
+}
+
+}  // namespace
+
+void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    zorvan::ColumnJob job{};
+    if (const char* refusal = validate(nrhs, prhs, job)) {
+        mexErrMsgTxt(refusal);
+        return;
+    }
+
+    plhs[0] = mxCreateDoubleMatrix(job.M, job.N, mxREAL);
+    const double* x = mxGetPr(prhs[kData]);
+    const double* v = mxGetPr(prhs[kSelection]);
+    double* y = mxGetPr(plhs[0]);
+    for (std::int32_t c = 0; c < job.N; ++c) {
+        const std::size_t offset = zorvan::columnOffset(c, job.M);
+        restrictedMovingAverageColumn(x + offset, v, y + offset, job.M, job.W, job.S);
+    }
+}

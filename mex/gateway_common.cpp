@@ -1,0 +1,64 @@
+#include "gateway_common.h"
+
+#include <limits>
+
+namespace zorvan {
+
+namespace {
+constexpr std::size_t kDimensionLimit = std::size_t{1} << 31;
+}
+
+std::int32_t scalarToInt32(double value) {
+    // The open bounds keep every value whose truncation fits; NaN fails both tests.
+    if (!(value > -2147483649.0 && value < 2147483648.0)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+const char* checkDataMatrix(const mxArray* X) {
+    if (mxIsComplex(X)) return "MA of a complex sequence not supported.";
+    if (!mxIsDouble(X)) return "MA of non double matrices not supported.";
+    // A sparse array's data hold only its non-zero values, not M x N of them.
+    if (mxIsSparse(X)) return "MA of sparse matrices not supported.";
+    return nullptr;
+}
+
+const char* checkWindowSize(const mxArray* W) {
+    if (!mxIsDouble(W) || mxIsComplex(W) || mxGetM(W) != 1 || mxGetN(W) != 1) {
+        return "Window size must be a real scalar double.";
+    }
+    return nullptr;
+}
+
+const char* checkSelectionVector(const mxArray* V, const mxArray* X) {
+    if (mxIsComplex(V)) return "Vector of a complex sequence not supported.";
+    if (!mxIsDouble(V)) return "Vector of non double not supported.";
+    if (mxIsSparse(V)) return "Sparse vector not supported.";
+    // Every column reads one flag per row; a shorter V would be read past its end.
+    if (mxGetNumberOfElements(V) < mxGetM(X)) {
+        return "Vector must have at least as many elements as X has rows.";
+    }
+    return nullptr;
+}
+
+const char* checkDimensions(const mxArray* X) {
+    if (mxGetM(X) >= kDimensionLimit || mxGetN(X) >= kDimensionLimit) {
+        return "Matrix dimensions must be less than 2^31.";
+    }
+    return nullptr;
+}
+
+const char* readColumnJob(const mxArray* X, const mxArray* W, const mxArray* shift,
+                          ColumnJob& job) {
+    job.M = static_cast<std::int32_t>(mxGetM(X));
+    job.N = static_cast<std::int32_t>(mxGetN(X));
+    job.W = scalarToInt32(mxGetScalar(W));
+    // Hosts disagree on the scalar of an empty array, so an empty shift is no shift.
+    job.S = shift == nullptr || mxIsEmpty(shift) ? 0 : scalarToInt32(mxGetScalar(shift));
+    if (job.W < 1) return "Window size must be between 1 and 2147483647.";
+    if (job.S > job.M) return "Row size must be greater than Shift.";
+    return nullptr;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,16 @@
+# Fails unless MODULE's dynamic symbol table defines exactly one symbol: mexFunction.
+execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
+                OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(exported "")
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^.* " "" name "${line}")
+    list(APPEND exported ${name})
+endforeach()
+if(NOT exported STREQUAL "mexFunction")
+    message(FATAL_ERROR "${MODULE} exports: ${exported} (expected only mexFunction)")
+endif()
+message(STATUS "${MODULE} exports only mexFunction")
