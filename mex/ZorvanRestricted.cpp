@@ -10,14 +10,8 @@ enum Input { kData, kWindow, kSelection, kShift };
 
 const char* validate(int nrhs, const mxArray* prhs[], zorvan::ColumnJob& job) {
     if (nrhs < 3 || nrhs > 4) return zorvan::kInvalidArgumentCount;
-    if (const char* refusal = zorvan::checkDataMatrix(prhs[kData])) return refusal;
-    if (const char* refusal = zorvan::checkWindowSize(prhs[kWindow])) return refusal;
-    if (const char* refusal = zorvan::checkSelectionVector(prhs[kSelection], prhs[kData])) {
-        return refusal;
-    }
-    if (const char* refusal = zorvan::checkDimensions(prhs[kData])) return refusal;
-    return zorvan::readColumnJob(prhs[kData], prhs[kWindow], nrhs > kShift ? prhs[kShift] : nullptr,
-                                 job);
+    return zorvan::checkArguments(prhs[kData], prhs[kWindow], prhs[kSelection],
+                                  nrhs > kShift ? prhs[kShift] : nullptr, job);
 }
 
 }  // namespace

@@ -5,16 +5,8 @@
 namespace zorvan {
 
 namespace {
-constexpr std::size_t kDimensionLimit = std::size_t{1} << 31;
-}
 
-std::int32_t scalarToInt32(double value) {
-    // The open bounds keep every value whose truncation fits; NaN fails both tests.
-    if (!(value > -2147483649.0 && value < 2147483648.0)) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(value);
-}
+constexpr std::size_t kDimensionLimit = std::size_t{1} << 31;
 
 const char* checkDataMatrix(const mxArray* X) {
     if (mxIsComplex(X)) return "MA of a complex sequence not supported.";
@@ -59,6 +51,27 @@ const char* readColumnJob(const mxArray* X, const mxArray* W, const mxArray* shi
     if (job.W < 1) return "Window size must be between 1 and 2147483647.";
     if (job.S > job.M) return "Row size must be greater than Shift.";
     return nullptr;
+}
+
+}  // namespace
+
+std::int32_t scalarToInt32(double value) {
+    // The open bounds keep every value whose truncation fits; NaN fails both tests.
+    if (!(value > -2147483649.0 && value < 2147483648.0)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+const char* checkArguments(const mxArray* X, const mxArray* W, const mxArray* V,
+                           const mxArray* shift, ColumnJob& job) {
+    if (const char* refusal = checkDataMatrix(X)) return refusal;
+    if (const char* refusal = checkWindowSize(W)) return refusal;
+    if (V != nullptr) {
+        if (const char* refusal = checkSelectionVector(V, X)) return refusal;
+    }
+    if (const char* refusal = checkDimensions(X)) return refusal;
+    return readColumnJob(X, W, shift, job);
 }
 
 }  // namespace zorvan

@@ -25,18 +25,13 @@ struct ColumnJob {
 // become INT32_MIN, which every later check treats as invalid or as no shift.
 std::int32_t scalarToInt32(double value);
 
-// X: complex, then not double, then sparse.
-const char* checkDataMatrix(const mxArray* X);
-// W: not double, complex, rows other than 1, columns other than 1.
-const char* checkWindowSize(const mxArray* W);
-// V: complex, not double, sparse, fewer elements than X has rows.
-const char* checkSelectionVector(const mxArray* V, const mxArray* X);
-// X's rows and columns must fit the 32-bit counts.
-const char* checkDimensions(const mxArray* X);
-// Reads M, N, W and S (shift may be null: absent; empty also means no shift), then
-// refuses W below 1 and S above M.
-const char* readColumnJob(const mxArray* X, const mxArray* W, const mxArray* shift,
-                          ColumnJob& job);
+// Every check after the argument count, in order: X (complex, not double, sparse),
+// W (not double, complex, not 1 x 1), V when given (complex, not double, sparse,
+// shorter than a column), X's size (rows and columns below 2^31); then reads M, N, W
+// and S and refuses W below 1 and S above M. V and shift may be null (absent); an
+// empty shift is no shift. Returns the first refusal, or nullptr with job filled in.
+const char* checkArguments(const mxArray* X, const mxArray* W, const mxArray* V,
+                           const mxArray* shift, ColumnJob& job);
 
 // Offset of column c in a column-major matrix of M rows, wide enough for matrices of
 // 2^31 elements and more.
