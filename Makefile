@@ -1,13 +1,20 @@
 # Entry points for people and CI; the build itself is CMake (see CMakePresets.json).
 #   make test       install what is missing, build, run every test suite
 #   make test-asan  the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make octave     the Octave MEX files and their help in build/octave
+#   make package    the Octave package build/zorvan-<version>.tar.gz
+#   make demo       build for Octave and run the demo: a table, and build/demo.png
 # WERROR=ON turns compiler warnings into errors (CI sets it).
 
 WERROR ?= OFF
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake make g++ libgtest-dev
+# Octave with mkoctfile and mex.h (octave-dev, which liboctave-dev stands for), gnuplot
+# without a GUI for headless plots, and the FreeSans font Octave renders text with.
+OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf
+PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES)
 
-.PHONY: all deps build test test-asan clean
+.PHONY: all deps build test test-asan octave package demo clean
 
 all: build
 
@@ -25,6 +32,10 @@ test-asan: deps
 	cmake --preset asan -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset asan -j $(JOBS)
 	cd build/asan && ctest --output-on-failure
+
+octave package demo: deps
+	cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset default -j $(JOBS) --target zorvan_$@
 
 clean:
 	rm -rf build

@@ -1,0 +1,66 @@
+%ZORVAN  Shifted moving average down the columns of a matrix, bit-exact.
+%   Y = Zorvan(X, W) is the trailing moving average of each column of X over
+%   windows of W rows.
+%   Y = Zorvan(X, W, S) shifts every window S rows ahead of its output row.
+%
+%   X is a real, full (not sparse) double matrix. Each column is one sequence,
+%   averaged on its own: for a row vector x, call Zorvan(x(:), W), since the
+%   columns of a row vector are sequences of one sample each. Y has the size
+%   of X; an array of more than two dimensions is averaged as an M-by-(the
+%   product of the other dimensions) matrix, which is the shape Y comes back
+%   in (reshape(Y, size(X)) restores the original one).
+%
+%   The window. Output row j is the mean of the input rows j+S-W+1 .. j+S,
+%   cut at the first and last row of the column and divided by the number
+%   of rows actually inside. For W = 3 and x = (1:7)':
+%
+%     S              rows averaged for row j   Zorvan(x, 3, S)'
+%     0  trailing    j-2 .. j                  1    1.5  2    3    4    5    6
+%     1  centred     j-1 .. j+1                1.5  2    3    4    5    6    6.5
+%     3  = W         j+1 .. j+3                3    4    5    6    6.5  7    NaN
+%
+%   For odd W, S = (W-1)/2 centres the window. With S >= W the window lies
+%   wholly after its row; in the last S-W+1 rows it holds no row of the
+%   column, and the result there is NaN.
+%
+%   W and S are truncated toward zero (W = 3.9 acts as 3). A negative, NaN,
+%   infinite or empty S means no shift. S may be of any numeric class and only
+%   its first element is read; a value that has no number in it (a cell, a
+%   struct) is refused by the host's own conversion, not by Zorvan.
+%
+%   Rounding. Each column keeps one running sum: the leaving row is
+%   subtracted before the entering row is added, and each result is one
+%   division, so results are reproducible to the last bit on every machine.
+%   They may differ from movmean in the last bits. W = 1 returns finite
+%   input unchanged (-0 comes back as +0).
+%
+%   NaN and Inf stay in the running sum: a NaN makes its own result and every
+%   later result of its column NaN, also after it has left the window; an Inf
+%   gives +-Inf while inside the window and NaN after it has left. The next
+%   column starts clean. Replace them first if that is not wanted.
+%
+%   Refusals. The first check that fails ends the call with its message (Octave
+%   puts "Zorvan: " in front):
+%     Invalid number of input arguments              not 2 or 3 inputs
+%     MA of a complex sequence not supported.        X is complex
+%     MA of non double matrices not supported.       X is not double (single,
+%                                                    integer, logical, char...)
+%     MA of sparse matrices not supported.           X is sparse
+%     Window size must be a real scalar double.      W is not a real 1-by-1 double
+%     Matrix dimensions must be less than 2^31.      X has 2^31 rows or columns
+%     Window size must be between 1 and 2147483647.  W truncated is below 1,
+%                                                    or W is NaN, Inf or too large
+%     Row size must be greater than Shift.           S truncated exceeds the
+%                                                    number of rows (S = rows is
+%                                                    accepted)
+%
+%   Example:
+%     x = [1 2 3 4 5 6 7]';
+%     Zorvan(x, 3)        % 1  1.5  2  3  4  5  6      (as a column)
+%     Zorvan(x, 3, 1)     % 1.5  2  3  4  5  6  6.5
+%     Zorvan(x, 10, 2)    % 2  2.5  3  3.5  4  4  4    (W longer than x)
+%
+%   See also ZorvanRestricted, movmean.
+
+% This file holds only the help text; Zorvan itself is the MEX file of the
+% same name beside it.
