@@ -1,13 +1,17 @@
 # Entry points for people and CI; the build itself is CMake (see CMakePresets.json).
 #   make test       install what is missing, build, run every test suite
 #   make test-asan  the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
 # WERROR=ON turns compiler warnings into errors (CI sets it).
 
 WERROR ?= OFF
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake make g++ libgtest-dev
+# The Windows cross build; make test runs its suite under Wine when both are present.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
+WINE_PACKAGES := wine wine64
 
-.PHONY: all deps build test test-asan clean
+.PHONY: all deps build test test-asan windows deps-windows clean
 
 all: build
 
@@ -25,6 +29,14 @@ test-asan: deps
 	cmake --preset asan -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset asan -j $(JOBS)
 	cd build/asan && ctest --output-on-failure
+
+windows: deps
+	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES)
+	cmake --preset windows -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset windows -j $(JOBS) --target Zorvan ZorvanRestricted
+
+deps-windows:
+	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES) $(WINE_PACKAGES)
 
 clean:
 	rm -rf build
