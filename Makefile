@@ -4,6 +4,7 @@
 #   make octave     the Octave MEX files and their help in build/octave
 #   make package    the Octave package build/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
+#   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
 # WERROR=ON turns compiler warnings into errors (CI sets it).
 
 WERROR ?= OFF
@@ -13,8 +14,11 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # without a GUI for headless plots, and the FreeSans font Octave renders text with.
 OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf
 PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES)
+# The Windows cross build; make test runs its suite under Wine when both are present.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
+WINE_PACKAGES := wine wine64
 
-.PHONY: all deps build test test-asan octave package demo clean
+.PHONY: all deps build test test-asan octave package demo windows deps-windows clean
 
 all: build
 
@@ -36,6 +40,14 @@ test-asan: deps
 octave package demo: deps
 	cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset default -j $(JOBS) --target zorvan_$@
+
+windows: deps
+	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES)
+	cmake --preset windows -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset windows -j $(JOBS) --target Zorvan ZorvanRestricted
+
+deps-windows:
+	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES) $(WINE_PACKAGES)
 
 clean:
 	rm -rf build

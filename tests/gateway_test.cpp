@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <memory>
 
@@ -50,6 +51,9 @@ void expectRefusal(MexEntry entry, const Inputs& inputs, const std::string& mess
     EXPECT_EQ(*outcome.refusal, message);
     EXPECT_EQ(outcome.output, nullptr);
     EXPECT_EQ(standinLiveArrays(), liveBefore);
+    // The error thrown in libmex and caught here must leave the host's runtime with no
+    // exception in flight (not so if libmex and this program had a runtime each).
+    EXPECT_EQ(std::uncaught_exceptions(), 0);
 }
 
 // The call must succeed with an M x N double output and leave its inputs as they were;
