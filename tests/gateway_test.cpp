@@ -119,6 +119,17 @@ TEST(ZorvanRefusals, DimensionsMustFitThirtyTwoBitCounts) {
                     .empty());
 }
 
+TEST(Gateways, NoRowsAndTheMostColumnsReturnAtOnce) {
+    // Found by fuzzing: 2^31 - 1 columns of no rows once meant 2^31 - 1 empty kernel
+    // calls, seconds of work (over a minute under the sanitizers) for an empty result.
+    ArrayPool pool;
+    mxArray* X = pool.make(mxDOUBLE_CLASS, {0, k2To31 - 1});
+    EXPECT_TRUE(expectResult(zorvan(), {X, pool.scalar(3)}, 0, k2To31 - 1).empty());
+    EXPECT_TRUE(expectResult(restricted(), {X, pool.scalar(3), pool.make(mxDOUBLE_CLASS, {0, 0})},
+                             0, k2To31 - 1)
+                    .empty());
+}
+
 TEST(ZorvanRefusals, WindowBelowOneOrOutOfRangeIsRefusedAfterConversion) {
     ArrayPool pool;
     mxArray* X = pool.column(kOneToSeven);
