@@ -91,18 +91,31 @@ std::string firstDifference(const std::vector<double>& got, const std::vector<do
 }
 
 // The single-column kernels applied to each column in turn: what the gateway's output
-// must equal bit for bit, whatever the data. A multi-column kernel, once it exists, is
-// held against this same reference (see checkColumns).
+// must equal bit for bit, whatever the data. Each column and the M flags go in as
+// copies of exactly their length, so a kernel that reads past them trips ASan, and the
+// output starts as a marker rather than the stand-in's zeros, so a cell left unwritten
+// shows. A multi-column kernel, once it exists, is held against this same reference
+// (see checkColumns).
 std::vector<double> columnKernelReference(const ExpectedOutcome& e, const std::vector<double>& x,
                                           const std::vector<double>* v) {
-    std::vector<double> y(x.size());
     const std::size_t M = static_cast<std::size_t>(e.M);
+    double unwritten;
+    const std::uint64_t marker = 0x7ff4'0000'dead'beefu;  // a signalling NaN
+    std::memcpy(&unwritten, &marker, sizeof unwritten);
+    std::vector<double> flags;
+    if (v != nullptr) flags.assign(v->begin(), v->begin() + static_cast<long>(M));
+
+    std::vector<double> y;
     for (std::size_t c = 0; c < static_cast<std::size_t>(e.N); ++c) {
+        const std::vector<double> column(x.begin() + static_cast<long>(c * M),
+                                         x.begin() + static_cast<long>((c + 1) * M));
+        std::vector<double> out(M, unwritten);
         if (v == nullptr) {
-            movingAverageColumn(x.data() + c * M, y.data() + c * M, e.M, e.W, e.S);
+            movingAverageColumn(column.data(), out.data(), e.M, e.W, e.S);
         } else {
-            restrictedMovingAverageColumn(x.data() + c * M, v->data(), y.data() + c * M, e.M, e.W, e.S);
+            restrictedMovingAverageColumn(column.data(), flags.data(), out.data(), e.M, e.W, e.S);
         }
+        y.insert(y.end(), out.begin(), out.end());
     }
     return y;
 }
