@@ -232,8 +232,10 @@ std::string checkGatewayCall(const std::uint8_t* data, std::size_t size) {
     std::string outcome = call.gateway == Gateway::kPlain ? "Zorvan: " : "ZorvanRestricted: ";
     if (expected.refusal != nullptr) return outcome + expected.refusal;
     if (expected.M == 0 || expected.N == 0) return outcome + "accepted, empty";
-    return outcome + (integerValued(call.args[0].doubles()) ? "accepted, integer values"
-                                                            : "accepted, other values");
+    outcome += integerValued(call.args[0].doubles()) ? "accepted, integer values, "
+                                                     : "accepted, other values, ";
+    const std::int32_t S = expected.S, W = expected.W;
+    return outcome + (S < 0 ? "S < 0" : S < W ? "0 <= S < W" : S == W ? "S = W" : "S > W");
 }
 
 }  // namespace fuzz
