@@ -184,8 +184,8 @@ double dataValue(ByteReader& in, unsigned mode) {
 
 // V's values: mostly 0 and 1, sometimes the values whose truth is easy to get wrong.
 double selectionValue(ByteReader& in, unsigned mode) {
-    static const double kFlags[] = {0.0, 1.0, -0.0, kNaN, kInf, -kInf, 0.5, -2.0, 4.9406564584124654e-324,
-                                    1e300};
+    static const double kFlags[] = {0.0,  1.0, -0.0, kNaN, kInf, -kInf, 0.5, -2.0,
+                                    4.9406564584124654e-324, 1e300};
     switch (mode) {
         case 0:
         case 1: return static_cast<double>(in.byte() & 1u);
@@ -443,7 +443,9 @@ void appendValues(std::string& out, mxClassID cls, const std::vector<unsigned ch
 
 // ------------------------------------------------------------------ ArgumentSpec
 
-std::size_t ArgumentSpec::columns() const { return saturatingProduct(dims.data() + 1, dims.size() - 1); }
+std::size_t ArgumentSpec::columns() const {
+    return saturatingProduct(dims.data() + 1, dims.size() - 1);
+}
 std::size_t ArgumentSpec::elements() const { return saturatingProduct(dims.data(), dims.size()); }
 std::size_t ArgumentSpec::storedElements() const { return sparse ? nzmax : elements(); }
 
@@ -505,7 +507,8 @@ FuzzedCall decodeCall(const std::uint8_t* data, std::size_t size) {
 
     // 0 to 6 arguments, most often an accepted count.
     const unsigned countChoice = in.pick(10);
-    const std::size_t count = countChoice <= 6 ? countChoice : required + (countChoice == 8 ? 1 : 0);
+    const std::size_t count =
+        countChoice <= 6 ? countChoice : required + (countChoice == 8 ? 1 : 0);
     const std::size_t shiftPosition = required;
 
     for (std::size_t position = 0; position < count; ++position) {

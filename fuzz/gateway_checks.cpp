@@ -127,7 +127,8 @@ void checkColumns(const Trial& trial, const std::vector<double>& y) {
     const ExpectedOutcome& e = trial.expected;
     const bool restricted = trial.call.gateway == Gateway::kRestricted;
     const std::vector<double> x = trial.call.args[0].doubles();
-    const std::vector<double> flags = restricted ? trial.call.args[2].doubles() : std::vector<double>{};
+    const std::vector<double> flags =
+        restricted ? trial.call.args[2].doubles() : std::vector<double>{};
     const std::vector<double>* v = restricted ? &flags : nullptr;
     const std::size_t M = static_cast<std::size_t>(e.M);
 
@@ -158,20 +159,26 @@ void checkRefusal(const Trial& trial, const CallOutcome& outcome) {
     bool known = false;
     for (const char* message : refusal::kAll) known = known || text == message;
     if (!known) trial.fail("refused with \"" + text + "\", which is none of the system's messages");
-    if (text != trial.expected.refusal) trial.fail("refused with the wrong message: \"" + text + '"');
+    if (text != trial.expected.refusal) {
+        trial.fail("refused with the wrong message: \"" + text + '"');
+    }
     if (outcome.output != nullptr) trial.fail("refused, yet stored an output");
 }
 
 void checkResult(const Trial& trial, const CallOutcome& outcome) {
-    if (outcome.refusal) trial.fail("refused with \"" + *outcome.refusal + "\" a call that must be accepted");
+    if (outcome.refusal) {
+        trial.fail("refused with \"" + *outcome.refusal + "\" a call that must be accepted");
+    }
     const mxArray* y = outcome.output;
     if (y == nullptr) trial.fail("accepted, yet stored no output");
-    if (!mxIsDouble(y) || mxIsComplex(y) || mxIsSparse(y)) trial.fail("the output is not a real dense double");
+    if (!mxIsDouble(y) || mxIsComplex(y) || mxIsSparse(y)) {
+        trial.fail("the output is not a real dense double");
+    }
     const std::size_t M = static_cast<std::size_t>(trial.expected.M);
     const std::size_t N = static_cast<std::size_t>(trial.expected.N);
     if (mxGetM(y) != M || mxGetN(y) != N || mxGetNumberOfElements(y) != M * N) {
-        trial.fail("the output is " + std::to_string(mxGetM(y)) + " x " + std::to_string(mxGetN(y)) +
-                   ", not M x N");
+        trial.fail("the output is " + std::to_string(mxGetM(y)) + " x " +
+                   std::to_string(mxGetN(y)) + ", not M x N");
     }
     if (M * N != 0) checkColumns(trial, valuesOf(y));
 }

@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("%d input(s) replayed, no finding:\n", replayed);
-    for (const auto& [outcome, count] : outcomes) std::printf("  %4d  %s\n", count, outcome.c_str());
+    for (const auto& [outcome, count] : outcomes) {
+        std::printf("  %4d  %s\n", count, outcome.c_str());
+    }
     return replayed > 0 ? 0 : 1;
 }
