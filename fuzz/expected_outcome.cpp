@@ -18,7 +18,7 @@ std::int32_t expectedInteger(double value) {
 ExpectedOutcome expectOutcome(const FuzzedCall& call) {
     const bool restricted = call.gateway == Gateway::kRestricted;
     const std::size_t required = restricted ? 3 : 2;
-    const std::vector<ArgumentSpec>& args = call.args;
+    const std::vector<FuzzedArgument>& args = call.args;
     ExpectedOutcome expected;
     auto refuse = [&expected](const char* message) {
         expected.refusal = message;
@@ -26,16 +26,16 @@ ExpectedOutcome expectOutcome(const FuzzedCall& call) {
     };
 
     if (args.size() < required || args.size() > required + 1) return refuse(refusal::kCount);
-    const ArgumentSpec& X = args[0];
+    const FuzzedArgument& X = args[0];
     if (X.complex) return refuse(refusal::kComplexX);
     if (X.cls != mxDOUBLE_CLASS) return refuse(refusal::kNonDoubleX);
     if (X.sparse) return refuse(refusal::kSparseX);
-    const ArgumentSpec& W = args[1];
+    const FuzzedArgument& W = args[1];
     if (W.cls != mxDOUBLE_CLASS || W.complex || W.rows() != 1 || W.columns() != 1) {
         return refuse(refusal::kBadWindow);
     }
     if (restricted) {
-        const ArgumentSpec& V = args[2];
+        const FuzzedArgument& V = args[2];
         if (V.complex) return refuse(refusal::kComplexV);
         if (V.cls != mxDOUBLE_CLASS) return refuse(refusal::kNonDoubleV);
         if (V.sparse) return refuse(refusal::kSparseV);
@@ -48,9 +48,9 @@ ExpectedOutcome expectOutcome(const FuzzedCall& call) {
 
     // Only now are values read: the window's and the shift's scalars (a cell's scalar
     // is answered without data; an empty shift is no shift and is not read).
-    const ArgumentSpec* S = args.size() > required ? &args[required] : nullptr;
+    const FuzzedArgument* S = args.size() > required ? &args[required] : nullptr;
     const bool shiftGiven = S != nullptr && S->elements() != 0;
-    auto scalarReadable = [](const ArgumentSpec& a) {
+    auto scalarReadable = [](const FuzzedArgument& a) {
         return a.cls == mxCELL_CLASS || a.holdsData();
     };
     expected.readsMissingData = !scalarReadable(W) || (shiftGiven && !scalarReadable(*S));

@@ -317,7 +317,7 @@ std::size_t selectionLength(ByteReader& in, std::size_t M) {
 
 // Sizes the stored bytes and fills each stored element with value(in).
 template <class Value>
-void fill(ArgumentSpec& a, ByteReader& in, Value value) {
+void fill(FuzzedArgument& a, ByteReader& in, Value value) {
     if (a.sparse) {
         a.cls = mxDOUBLE_CLASS;
         a.dims = {a.rows(), a.columns()};
@@ -339,8 +339,8 @@ void fill(ArgumentSpec& a, ByteReader& in, Value value) {
     }
 }
 
-ArgumentSpec anyArgument(ByteReader& in) {
-    ArgumentSpec a;
+FuzzedArgument anyArgument(ByteReader& in) {
+    FuzzedArgument a;
     a.cls = anyClass(in);
     const unsigned flags = in.byte();
     a.complex = (flags & 3u) == 0;
@@ -350,8 +350,8 @@ ArgumentSpec anyArgument(ByteReader& in) {
     return a;
 }
 
-ArgumentSpec dataMatrix(ByteReader& in) {
-    ArgumentSpec a;
+FuzzedArgument dataMatrix(ByteReader& in) {
+    FuzzedArgument a;
     bool huge = false;
     switch (in.pick(12)) {
         case 0: return anyArgument(in);
@@ -369,8 +369,8 @@ ArgumentSpec dataMatrix(ByteReader& in) {
     return a;
 }
 
-ArgumentSpec windowSize(ByteReader& in, double M) {
-    ArgumentSpec a;  // 1 x 1 real double unless chosen otherwise
+FuzzedArgument windowSize(ByteReader& in, double M) {
+    FuzzedArgument a;  // 1 x 1 real double unless chosen otherwise
     switch (in.pick(12)) {
         case 0: return anyArgument(in);
         case 1: a.complex = true; break;
@@ -383,8 +383,8 @@ ArgumentSpec windowSize(ByteReader& in, double M) {
     return a;
 }
 
-ArgumentSpec shift(ByteReader& in, double M, double W) {
-    ArgumentSpec a;
+FuzzedArgument shift(ByteReader& in, double M, double W) {
+    FuzzedArgument a;
     switch (in.pick(14)) {
         case 0: return anyArgument(in);
         case 1: a.complex = true; break;
@@ -404,8 +404,8 @@ ArgumentSpec shift(ByteReader& in, double M, double W) {
     return a;
 }
 
-ArgumentSpec selection(ByteReader& in, std::size_t M) {
-    ArgumentSpec a;
+FuzzedArgument selection(ByteReader& in, std::size_t M) {
+    FuzzedArgument a;
     switch (in.pick(12)) {
         case 0: return anyArgument(in);
         case 1: a.complex = true; break;
@@ -420,7 +420,7 @@ ArgumentSpec selection(ByteReader& in, std::size_t M) {
 }
 
 // The window as an integer near what the gateway will read, to aim shifts at.
-double windowGuess(const ArgumentSpec& W) {
+double windowGuess(const FuzzedArgument& W) {
     const double value = W.holdsData() ? W.firstValue() : 3.0;
     return std::isfinite(value) && std::fabs(value) < 1e9 ? std::trunc(value) : 3.0;
 }
@@ -441,19 +441,19 @@ void appendValues(std::string& out, mxClassID cls, const std::vector<unsigned ch
 
 }  // namespace
 
-// ------------------------------------------------------------------ ArgumentSpec
+// ------------------------------------------------------------------ FuzzedArgument
 
-std::size_t ArgumentSpec::columns() const {
+std::size_t FuzzedArgument::columns() const {
     return saturatingProduct(dims.data() + 1, dims.size() - 1);
 }
-std::size_t ArgumentSpec::elements() const { return saturatingProduct(dims.data(), dims.size()); }
-std::size_t ArgumentSpec::storedElements() const { return sparse ? nzmax : elements(); }
+std::size_t FuzzedArgument::elements() const { return saturatingProduct(dims.data(), dims.size()); }
+std::size_t FuzzedArgument::storedElements() const { return sparse ? nzmax : elements(); }
 
-double ArgumentSpec::firstValue() const {
+double FuzzedArgument::firstValue() const {
     return real.empty() ? 0.0 : elementValue(cls, real.data());
 }
 
-std::vector<double> ArgumentSpec::doubles() const {
+std::vector<double> FuzzedArgument::doubles() const {
     std::vector<double> values(real.size() / sizeof(double));
     if (!values.empty()) std::memcpy(values.data(), real.data(), values.size() * sizeof(double));
     return values;
@@ -533,7 +533,7 @@ std::string describe(const FuzzedCall& call) {
     out += " called with nlhs = " + std::to_string(call.nlhs) + " and " +
            std::to_string(call.args.size()) + " argument(s)\n";
     for (std::size_t i = 0; i < call.args.size(); ++i) {
-        const ArgumentSpec& a = call.args[i];
+        const FuzzedArgument& a = call.args[i];
         out += "  #" + std::to_string(i + 1) + ' ' + className(a.cls) +
                (a.complex ? " complex" : " real") + (a.sparse ? " sparse " : " dense ");
         for (std::size_t d = 0; d < a.dims.size(); ++d) {

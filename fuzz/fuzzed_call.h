@@ -22,7 +22,7 @@ namespace fuzz {
 // holds without data (asking for it aborts).
 constexpr std::size_t kMaxHeldElements = 4096;
 
-struct ArgumentSpec {
+struct FuzzedArgument {
     mxClassID cls = mxDOUBLE_CLASS;
     bool complex = false;
     bool sparse = false;  // double only; two dimensions
@@ -50,7 +50,7 @@ enum class Gateway { kPlain, kRestricted };
 struct FuzzedCall {
     Gateway gateway = Gateway::kPlain;
     int nlhs = 1;
-    std::vector<ArgumentSpec> args;
+    std::vector<FuzzedArgument> args;
 };
 
 FuzzedCall decodeCall(const std::uint8_t* data, std::size_t size);

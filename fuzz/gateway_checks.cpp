@@ -47,21 +47,21 @@ struct Trial {
     }
 };
 
-mxArray* createArray(const ArgumentSpec& spec) {
-    const mxComplexity cx = spec.complex ? mxCOMPLEX : mxREAL;
-    mxArray* a = spec.sparse ? standinCreateSparse(spec.dims[0], spec.dims[1], spec.nzmax, cx)
-                             : standinCreateArray(spec.cls, cx, spec.dims.size(), spec.dims.data());
-    if (!spec.real.empty()) std::memcpy(mxGetData(a), spec.real.data(), spec.real.size());
-    if (!spec.imag.empty()) std::memcpy(mxGetImagData(a), spec.imag.data(), spec.imag.size());
+mxArray* createArray(const FuzzedArgument& arg) {
+    const mxComplexity cx = arg.complex ? mxCOMPLEX : mxREAL;
+    mxArray* a = arg.sparse ? standinCreateSparse(arg.dims[0], arg.dims[1], arg.nzmax, cx)
+                         : standinCreateArray(arg.cls, cx, arg.dims.size(), arg.dims.data());
+    if (!arg.real.empty()) std::memcpy(mxGetData(a), arg.real.data(), arg.real.size());
+    if (!arg.imag.empty()) std::memcpy(mxGetImagData(a), arg.imag.data(), arg.imag.size());
     return a;
 }
 
 // Every stored byte of an array (both parts), to see whether a call changed it.
-std::vector<unsigned char> storedBytes(const mxArray* a, const ArgumentSpec& spec) {
+std::vector<unsigned char> storedBytes(const mxArray* a, const FuzzedArgument& arg) {
     std::vector<unsigned char> bytes;
-    if (!spec.holdsData()) return bytes;
-    const std::size_t size = spec.storedElements() * elementSize(spec.cls);
-    for (const void* part : {mxGetData(a), spec.complex ? mxGetImagData(a) : nullptr}) {
+    if (!arg.holdsData()) return bytes;
+    const std::size_t size = arg.storedElements() * elementSize(arg.cls);
+    for (const void* part : {mxGetData(a), arg.complex ? mxGetImagData(a) : nullptr}) {
         if (part == nullptr) continue;
         const auto* p = static_cast<const unsigned char*>(part);
         bytes.insert(bytes.end(), p, p + size);
@@ -204,9 +204,9 @@ std::string checkGatewayCall(const std::uint8_t* data, std::size_t size) {
         ArrayPool pool;
         std::vector<const mxArray*> inputs;
         std::vector<std::vector<unsigned char>> before;
-        for (const ArgumentSpec& spec : call.args) {
-            inputs.push_back(pool.adopt(createArray(spec)));
-            before.push_back(storedBytes(inputs.back(), spec));
+        for (const FuzzedArgument& arg : call.args) {
+            inputs.push_back(pool.adopt(createArray(arg)));
+            before.push_back(storedBytes(inputs.back(), arg));
         }
         const std::size_t liveWithInputs = standinLiveArrays();
 
