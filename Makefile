@@ -5,6 +5,8 @@
 #   make package    the Octave package build/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
+#   make fuzz       build the gateway fuzzer (clang, libFuzzer), replay fuzz/corpus, then
+#                   fuzz both gateways for FUZZ_SECONDS (default 60); a finding fails
 # WERROR=ON turns compiler warnings into errors (CI sets it).
 
 WERROR ?= OFF
@@ -18,7 +20,10 @@ PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64
 
-.PHONY: all deps build test test-asan octave package demo windows deps-windows clean
+FUZZ_SECONDS ?= 60
+FUZZ_PACKAGES := cmake make g++ clang libclang-rt-14-dev
+
+.PHONY: all deps build test test-asan octave package demo windows deps-windows fuzz clean
 
 all: build
 
@@ -48,6 +53,12 @@ windows: deps
 
 deps-windows:
 	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES) $(WINE_PACKAGES)
+
+fuzz:
+	@scripts/ensure-packages.sh $(FUZZ_PACKAGES)
+	cmake --preset fuzz -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

@@ -18,11 +18,22 @@ if(ZORVAN_WARNINGS_AS_ERRORS)
 endif()
 
 add_library(zorvan_sanitizers INTERFACE)
-if(ZORVAN_SANITIZE)
+if(ZORVAN_SANITIZE OR ZORVAN_FUZZ)
     set(_zorvan_sanitize_flags -fsanitize=address,undefined -fno-sanitize-recover=all
         -fno-omit-frame-pointer)
     target_compile_options(zorvan_sanitizers INTERFACE ${_zorvan_sanitize_flags})
     target_link_options(zorvan_sanitizers INTERFACE ${_zorvan_sanitize_flags})
+endif()
+
+# The fuzzing build: coverage feedback for libFuzzer from every target of ours, and a
+# division by zero reported as a fault (no mean may divide by an empty count).
+if(ZORVAN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "ZORVAN_FUZZ needs clang++ (libFuzzer); use the fuzz preset")
+    endif()
+    target_compile_options(zorvan_sanitizers INTERFACE
+        -fsanitize=fuzzer-no-link,float-divide-by-zero)
+    target_link_options(zorvan_sanitizers INTERFACE -fsanitize=float-divide-by-zero)
 endif()
 
 add_library(zorvan_defaults INTERFACE)

@@ -24,6 +24,8 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     }
 
     plhs[0] = mxCreateDoubleMatrix(job.M, job.N, mxREAL);
+    // Columns of no rows have nothing to average, and there may be 2^31 - 1 of them.
+    if (job.M == 0) return;
     const double* x = mxGetPr(prhs[kData]);
     double* y = mxGetPr(plhs[0]);
     for (std::int32_t c = 0; c < job.N; ++c) {

@@ -2,6 +2,7 @@
 // mexFunction called with stand-in arrays. Run as: gateway_test <folder of MEX files>
 #include "support/arrays.h"
 #include "support/module_loader.h"
+#include "support/refusal_messages.h"
 #include "support/window_oracle.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 const size_t k2To31 = size_t{1} << 31;
 
-const char* const kCount = "Invalid number of input arguments";
-const char* const kComplexX = "MA of a complex sequence not supported.";
-const char* const kNonDoubleX = "MA of non double matrices not supported.";
-const char* const kSparseX = "MA of sparse matrices not supported.";
-const char* const kBadWindow = "Window size must be a real scalar double.";
-const char* const kWindowRange = "Window size must be between 1 and 2147483647.";
-const char* const kShiftTooLarge = "Row size must be greater than Shift.";
-const char* const kComplexV = "Vector of a complex sequence not supported.";
-const char* const kNonDoubleV = "Vector of non double not supported.";
-const char* const kSparseV = "Sparse vector not supported.";
-const char* const kShortV = "Vector must have at least as many elements as X has rows.";
-const char* const kTooLarge = "Matrix dimensions must be less than 2^31.";
+using namespace refusal;
 
 MexEntry zorvan() {
     static LoadedModule module(modulePath("Zorvan"));
@@ -130,6 +120,17 @@ TEST(ZorvanRefusals, DimensionsMustFitThirtyTwoBitCounts) {
     // Just below the limit is accepted.
     EXPECT_TRUE(expectResult(zorvan(), {pool.make(mxDOUBLE_CLASS, {k2To31 - 1, 0}), W},
                              k2To31 - 1, 0)
+                    .empty());
+}
+
+TEST(Gateways, NoRowsAndTheMostColumnsReturnAtOnce) {
+    // Found by fuzzing: 2^31 - 1 columns of no rows once meant 2^31 - 1 empty kernel
+    // calls, seconds of work (over a minute under the sanitizers) for an empty result.
+    ArrayPool pool;
+    mxArray* X = pool.make(mxDOUBLE_CLASS, {0, k2To31 - 1});
+    EXPECT_TRUE(expectResult(zorvan(), {X, pool.scalar(3)}, 0, k2To31 - 1).empty());
+    EXPECT_TRUE(expectResult(restricted(), {X, pool.scalar(3), pool.make(mxDOUBLE_CLASS, {0, 0})},
+                             0, k2To31 - 1)
                     .empty());
 }
 
