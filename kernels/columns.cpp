@@ -38,6 +38,7 @@ struct Sse2 {
     // Set where flag != 0.0 (NaN included: the comparison is unordered-or-unequal).
     static V selection(double flag) { return _mm_cmpneq_pd(_mm_set1_pd(flag), _mm_setzero_pd()); }
     static V isZero(V a) { return _mm_cmpeq_pd(a, _mm_setzero_pd()); }
+    static void prefetch(const double* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
 
     static V loadRow(const double* p, std::size_t stride) { return _mm_loadh_pd(_mm_load_sd(p), p + stride); }
     static void storeRow(double* p, std::size_t stride, V a) {

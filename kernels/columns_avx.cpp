@@ -26,6 +26,7 @@ struct Avx {
         return _mm256_cmp_pd(_mm256_set1_pd(flag), _mm256_setzero_pd(), _CMP_NEQ_UQ);
     }
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
+    static void prefetch(const double* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
 
     // p[0], p[stride], p[2 stride], p[3 stride]: one row of four columns.
     static V loadRow(const double* p, std::size_t stride) {
