@@ -145,19 +145,16 @@ void advancePlain(Chain<Isa>* chains, std::int32_t rows, double change) {
     using V = typename Isa::V;
     constexpr int L = Isa::kLanes;
     V sum[kCount], by[kCount];
-    double divisor[kCount];
     for (int c = 0; c < kCount; ++c) {
         sum[c] = chains[c].sum;
-        divisor[c] = chains[c].divisor;
-        by[c] = Isa::all(divisor[c]);
+        by[c] = Isa::all(chains[c].divisor);
     }
-    // Steady windows keep their divisor; growing and shrinking ones move it by one.
+    // Steady windows keep their divisor; growing and shrinking ones move it by one, an
+    // exact step on whole numbers.
     const bool moving = change != 0.0;
+    const V step = Isa::all(change);
     auto nextDivisor = [&](int c) {
-        if (moving) {
-            divisor[c] = divisor[c] + change;
-            by[c] = Isa::all(divisor[c]);
-        }
+        if (moving) by[c] = Isa::add(by[c], step);
     };
     std::int32_t done = 0;
     // Whole tiles: L rows of every column at once.
@@ -196,7 +193,7 @@ void advancePlain(Chain<Isa>* chains, std::int32_t rows, double change) {
     }
     for (int c = 0; c < kCount; ++c) {
         chains[c].sum = sum[c];
-        chains[c].divisor = divisor[c];
+        chains[c].divisor = chains[c].divisor + rows * change;
         if constexpr (kLeave) chains[c].trail += rows;
         if constexpr (kEnter) chains[c].lead += rows;
         if constexpr (kEmit) chains[c].out += rows;
@@ -398,6 +395,20 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
         }
         advanceAlone<kSelected>(chains[1], schedule, head, emptyWindow);
     }
+}
+
+// Whether the plain average's groups of two chains should give way to single chains.
+// Beyond the caches the memory sets the pace and one chain keeps up with it; two chains
+// would also keep twice as many trailing rows (W rows behind the lead, for every column)
+// in flight, which for long windows no longer fit the first-level cache and come back
+// from further away. (The restricted average's single chain, with its longer chain of
+// dependent operations per row, gains nothing from it.)
+template <class Isa>
+bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
+    constexpr std::size_t kFirstLevel = 32 * 1024, kBeyondCaches = 8 * 1024 * 1024;  // bytes
+    const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
+    const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
+    return trailing > kFirstLevel && data >= kBeyondCaches;
 }
 
 // Columns first .. N-1 in groups of kLanes * kChains while whole groups remain; returns

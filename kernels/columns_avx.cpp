@@ -79,7 +79,10 @@ struct Avx {
 std::int32_t movingAverageColumnsAvx(const double* x, double* y, std::int32_t M,
                                      std::int32_t N, std::int32_t W, std::int32_t S,
                                      double emptyWindow) {
-    std::int32_t next = averageGroups<Avx, 2>(x, nullptr, y, M, N, W, S, emptyWindow, 0);
+    std::int32_t next = 0;
+    if (!preferSingleChains<Avx>(M, N, W)) {
+        next = averageGroups<Avx, 2>(x, nullptr, y, M, N, W, S, emptyWindow, next);
+    }
     next = averageGroups<Avx, 1>(x, nullptr, y, M, N, W, S, emptyWindow, next);
     _mm256_zeroupper();  // the callers run 128-bit code
     return next;
