@@ -4,8 +4,8 @@
 // own, so the ratio `x_copy` (average time / copy time) comes from the same run, the
 // same buffers and the same load on the machine. Each case runs on the widest path this
 // processor has, on the 128-bit path, and one column at a time as the gateways did
-// before the multi-column path existed. After the usual report a table lists the median
-// ratio of every case.
+// before the multi-column path existed. After the usual report a table lists the medians
+// of every case.
 //
 // Run: make bench  (or build/release/bench/zorvan_bench --benchmark_filter=...)
 #include "column_paths.h"
@@ -103,6 +103,48 @@ void runCase(benchmark::State& state, Case c, ColumnPath path) {
         kernelSeconds * 1e9 / (static_cast<double>(state.iterations()) * static_cast<double>(cells));
 }
 
+// The two limits of a running sum besides the memory, measured on their own: the
+// latency of one dependent addition (a column's chain adds twice per row), and the
+// throughput of divisions in 256-bit vectors (every output cell is one division). The
+// empty asm statements keep the values in registers without letting the compiler drop
+// or merge the operations.
+#if defined(__GNUC__) && defined(__x86_64__)
+void floorAddChain(benchmark::State& state) {
+    double sum = 0.0;
+    const double step = 1e-9;
+    for (auto _ : state) {
+        for (int i = 0; i < 1024; ++i) {
+            sum = sum + step;
+            asm volatile("" : "+x"(sum));
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+    state.counters["ns_per_add"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 1024,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+typedef double Vector4 __attribute__((vector_size(32)));
+
+__attribute__((target("avx"))) void floorDivide(benchmark::State& state) {
+    Vector4 dividend[8];
+    for (int q = 0; q < 8; ++q) dividend[q] = Vector4{1.0, 2.0, 3.0, 4.0} + q;
+    const Vector4 divisor{21.0, 21.0, 21.0, 21.0}, one{1.0, 1.0, 1.0, 1.0};
+    for (auto _ : state) {
+        for (int i = 0; i < 128; ++i) {
+            for (Vector4& d : dividend) {  // eight independent divisions
+                Vector4 quotient = d / divisor;
+                asm volatile("" : "+x"(quotient));
+                d = d + one;
+            }
+        }
+    }
+    state.counters["ns_per_cell"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 128 * 8 * 4,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+#endif
+
 std::string caseName(const Case& c) {
     return std::string(c.kernel == Kernel::plain ? "plain" : "restricted") +
            "/M:" + std::to_string(c.M) + "/N:" + std::to_string(c.N) + "/W:" + std::to_string(c.W) +
@@ -159,29 +201,30 @@ private:
 };
 
 void printTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
-    std::printf("\nTime as a multiple of a copy of the same bytes (median of the repetitions);\n"
-                "ns/cell on the widest path.\n\n");
-    std::printf("| kernel | M x N | W | S | avx | sse2 | column at a time | ns/cell |\n");
-    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::printf("\nMedians of the repetitions: time as a multiple of a copy of the same bytes, "
+                "and nanoseconds per matrix cell.\n\n");
+    std::printf("| kernel | M x N | W | S | avx | sse2 | column at a time "
+                "| ns/cell avx | sse2 | column |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Case& c : cases) {
         const std::string name = caseName(c);
+        std::string ratios, times;
         bool any = false;
-        std::string cells;
-        double nsPerCell = 0.0;
         for (ColumnPath path : kPaths) {
             const auto found = medians.find(name + "/" + pathName(path));
-            char text[32] = "-";
+            char ratio[32] = "-", time[32] = "-";
             if (found != medians.end()) {
-                std::snprintf(text, sizeof text, "%.2f", found->second.ratio);
-                if (!any) nsPerCell = found->second.nsPerCell;
+                std::snprintf(ratio, sizeof ratio, "%.2f", found->second.ratio);
+                std::snprintf(time, sizeof time, "%.3f", found->second.nsPerCell);
                 any = true;
             }
-            cells += std::string(" ") + text + " |";
+            ratios += std::string(" ") + ratio + " |";
+            times += std::string(" ") + time + " |";
         }
         if (!any) continue;
-        std::printf("| %s | %d x %d | %d | %d |%s %.3f |\n",
+        std::printf("| %s | %d x %d | %d | %d |%s%s\n",
                     c.kernel == Kernel::plain ? "plain" : "restricted", c.M, c.N, c.W, c.S,
-                    cells.c_str(), nsPerCell);
+                    ratios.c_str(), times.c_str());
     }
 }
 
@@ -196,6 +239,10 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond);
         }
     }
+#if defined(__GNUC__) && defined(__x86_64__)
+    benchmark::RegisterBenchmark("floor/add_chain", floorAddChain);
+    if (columnPathAvailable(ColumnPath::avx)) benchmark::RegisterBenchmark("floor/divide_avx", floorDivide);
+#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TableReporter reporter;

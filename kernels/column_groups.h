@@ -6,8 +6,8 @@
 // and loads and stores that move one row, or a square tile of kLanes rows, between the
 // columns and the lanes. A chain is one such vector: kLanes neighbouring columns whose
 // running sums advance together, each lane seeing exactly its own column's additions,
-// subtractions and divisions in the column kernel's order. A group runs a few chains
-// side by side, so that their chains of dependent additions overlap in time.
+// subtractions and divisions in the column kernel's order. A group runs one or two
+// chains side by side, so that their chains of dependent additions overlap in time.
 //
 // Every control decision (the length of each phase, the divisors, and in the restricted
 // average the selection flags and the count of selected rows) depends on M, W, S and the
