@@ -24,7 +24,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
 namespace {
 
@@ -127,13 +126,20 @@ struct Chain {
     double divisor = 0.0;        // the next output row's divisor, plain average only
 };
 
+// A chain's index as a compile-time constant (our own type rather than the standard
+// library's, so that nothing here is shared with the other sources).
+template <int kIndex>
+struct ChainIndex {
+    constexpr operator int() const { return kIndex; }
+};
+
 // Calls f with each chain's index as a compile-time constant, so that the chains' sums
 // stay in registers instead of an array in memory.
 template <int kCount, class F>
 void eachChain(F&& f) {
     static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
-    f(std::integral_constant<int, 0>{});
-    if constexpr (kCount == 2) f(std::integral_constant<int, 1>{});
+    f(ChainIndex<0>{});
+    if constexpr (kCount == 2) f(ChainIndex<1>{});
 }
 
 // Plain average over `rows` rows of the same stretch for kCount chains: per row,
