@@ -7,6 +7,8 @@
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
 #   make fuzz       build the gateway fuzzer (clang, libFuzzer), replay fuzz/corpus, then
 #                   fuzz both gateways for FUZZ_SECONDS (default 60); a finding fails
+#   make bench      release build, then the kernel benchmarks (BENCH_ARGS to change the run)
+#   make bench-octave  Zorvan against movmean, filter and a copy, in Octave
 # WERROR=ON turns compiler warnings into errors (CI sets it).
 
 WERROR ?= OFF
@@ -23,7 +25,11 @@ WINE_PACKAGES := wine wine64
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := cmake make g++ clang libclang-rt-14-dev
 
-.PHONY: all deps build test test-asan octave package demo windows deps-windows fuzz clean
+BENCH_PACKAGES := libbenchmark-dev
+BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true
+OCTAVE_MEX_DIR ?= build/octave
+
+.PHONY: all deps build test test-asan octave package demo windows deps-windows fuzz bench bench-octave clean
 
 all: build
 
@@ -59,6 +65,15 @@ fuzz:
 	cmake --preset fuzz -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+bench:
+	@scripts/ensure-packages.sh $(PACKAGES) $(BENCH_PACKAGES)
+	cmake --preset release -DZORVAN_BENCHMARKS=ON -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset release -j $(JOBS) --target zorvan_bench
+	build/release/bench/zorvan_bench $(BENCH_ARGS)
+
+bench-octave: octave
+	octave-cli --norc --quiet bench/octave_comparison.m $(OCTAVE_MEX_DIR)
 
 clean:
 	rm -rf build

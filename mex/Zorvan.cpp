@@ -28,8 +28,5 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     if (job.M == 0) return;
     const double* x = mxGetPr(prhs[kData]);
     double* y = mxGetPr(plhs[0]);
-    for (std::int32_t c = 0; c < job.N; ++c) {
-        const std::size_t offset = zorvan::columnOffset(c, job.M);
-        movingAverageColumn(x + offset, y + offset, job.M, job.W, job.S);
-    }
+    movingAverageColumns(x, y, job.M, job.N, job.W, job.S);
 }

@@ -29,8 +29,5 @@ void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const double* x = mxGetPr(prhs[kData]);
     const double* v = mxGetPr(prhs[kSelection]);
     double* y = mxGetPr(plhs[0]);
-    for (std::int32_t c = 0; c < job.N; ++c) {
-        const std::size_t offset = zorvan::columnOffset(c, job.M);
-        restrictedMovingAverageColumn(x + offset, v, y + offset, job.M, job.W, job.S);
-    }
+    restrictedMovingAverageColumns(x, v, y, job.M, job.N, job.W, job.S);
 }

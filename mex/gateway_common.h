@@ -33,12 +33,6 @@ std::int32_t scalarToInt32(double value);
 const char* checkArguments(const mxArray* X, const mxArray* W, const mxArray* V,
                            const mxArray* shift, ColumnJob& job);
 
-// Offset of column c in a column-major matrix of M rows, wide enough for matrices of
-// 2^31 elements and more.
-inline std::size_t columnOffset(std::int32_t c, std::int32_t M) {
-    return static_cast<std::size_t>(c) * static_cast<std::size_t>(M);
-}
-
 }  // namespace zorvan
 
 #endif

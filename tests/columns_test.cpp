@@ -1,0 +1,238 @@
+// The multi-column averages against the column kernels, bit for bit, on every path
+// this processor can run: groups of columns must give each column exactly the results
+// it gets on its own, whatever the group size, the leftover columns, the phases and
+// the tiles that split them.
+#include "column_paths.h"
+#include "moving_average.h"
+#include "support/window_oracle.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Block = std::vector<double>;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+std::vector<ColumnPath> availablePaths() {
+    std::vector<ColumnPath> paths;
+    for (ColumnPath path : {ColumnPath::columnAtATime, ColumnPath::sse2, ColumnPath::avx}) {
+        if (columnPathAvailable(path)) paths.push_back(path);
+    }
+    return paths;
+}
+
+std::string nameOf(ColumnPath path) {
+    switch (path) {
+    case ColumnPath::columnAtATime: return "column at a time";
+    case ColumnPath::sse2: return "sse2";
+    case ColumnPath::avx: return "avx";
+    }
+    return "?";
+}
+
+Block columnByColumn(const Block& x, int M, int N, int W, int S) {
+    Block y(x.size(), -12345.0);
+    for (int c = 0; c < N; ++c) {
+        const std::size_t offset = static_cast<std::size_t>(c) * static_cast<std::size_t>(M);
+        movingAverageColumn(x.data() + offset, y.data() + offset, M, W, S);
+    }
+    return y;
+}
+
+Block restrictedColumnByColumn(const Block& x, const Block& v, int M, int N, int W, int S) {
+    Block y(x.size(), -12345.0);
+    for (int c = 0; c < N; ++c) {
+        const std::size_t offset = static_cast<std::size_t>(c) * static_cast<std::size_t>(M);
+        restrictedMovingAverageColumn(x.data() + offset, v.data(), y.data() + offset, M, W, S);
+    }
+    return y;
+}
+
+Block together(ColumnPath path, const Block& x, int M, int N, int W, int S) {
+    Block y(x.size(), -12345.0);
+    movingAverageColumnsOn(path, x.data(), y.data(), M, N, W, S);
+    return y;
+}
+
+Block restrictedTogether(ColumnPath path, const Block& x, const Block& v, int M, int N, int W,
+                         int S) {
+    Block y(x.size(), -12345.0);
+    restrictedMovingAverageColumnsOn(path, x.data(), v.data(), y.data(), M, N, W, S);
+    return y;
+}
+
+// Index of the first cell that differs, or -1. NaNs made by arithmetic match each other
+// (which payload an operation propagates is the compiler's choice of operand order);
+// every other value, -0.0 included, must match bit for bit.
+long firstDifference(const Block& a, const Block& b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const bool bothNaN = std::isnan(a[i]) && std::isnan(b[i]);
+        if (!bothNaN && bitsOf(a[i]) != bitsOf(b[i])) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+// Mixed magnitudes, so that any other order of operations gives other bits, with NaN,
+// the infinities and both zeros sprinkled in.
+Block awkwardData(std::size_t size, std::mt19937_64& random) {
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    std::uniform_int_distribution<int> kind(0, 39);
+    Block x(size);
+    for (double& value : x) {
+        switch (kind(random)) {
+        case 0: value = kNaN; break;
+        case 1: value = kInf; break;
+        case 2: value = -kInf; break;
+        case 3: value = -0.0; break;
+        case 4: value = 0.0; break;
+        default: value = std::ldexp(mantissa(random), exponent(random));
+        }
+    }
+    return x;
+}
+
+Block someSelection(std::size_t size, std::mt19937_64& random) {
+    const double flags[] = {0.0, -0.0, 1.0, kNaN, -3.0, 0.0, 1.0};
+    std::uniform_int_distribution<std::size_t> flag(0, std::size(flags) - 1);
+    Block v(size);
+    for (double& value : v) value = flags[flag(random)];
+    return v;
+}
+
+// The shapes cover every group size and leftover (N = 15 is 8 + 4 + 2 + 1 columns),
+// tiles cut by every phase, windows longer than the column, S = W, S > W and negative S.
+TEST(Columns, EveryPathMatchesTheColumnKernelsBitForBit) {
+    std::mt19937_64 random(11);
+    for (ColumnPath path : availablePaths()) {
+        for (int M : {1, 2, 3, 5, 8, 9, 16, 37}) {
+            for (int N : {1, 2, 3, 5, 8, 15}) {
+                const std::size_t size = static_cast<std::size_t>(M) * static_cast<std::size_t>(N);
+                const Block x = awkwardData(size, random);
+                const Block v = someSelection(static_cast<std::size_t>(M), random);
+                const Block all(static_cast<std::size_t>(M), 1.0);
+                for (int W : {1, 2, 3, 4, 5, 9, 40}) {
+                    std::vector<int> shifts{-2, -1, M};
+                    for (int S = 0; S <= M && S <= W + 2; ++S) shifts.push_back(S);
+                    for (int S : shifts) {
+                        SCOPED_TRACE(nameOf(path) + ": M = " + std::to_string(M) + ", N = " +
+                                     std::to_string(N) + ", W = " + std::to_string(W) +
+                                     ", S = " + std::to_string(S));
+                        EXPECT_EQ(firstDifference(together(path, x, M, N, W, S),
+                                                  columnByColumn(x, M, N, W, S)), -1);
+                        EXPECT_EQ(firstDifference(restrictedTogether(path, x, v, M, N, W, S),
+                                                  restrictedColumnByColumn(x, v, M, N, W, S)), -1);
+                        EXPECT_EQ(firstDifference(restrictedTogether(path, x, all, M, N, W, S),
+                                                  restrictedColumnByColumn(x, all, M, N, W, S)), -1);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Long columns, also with M = 1024, whose column stride makes the second chain of a
+// group run behind the first.
+TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
+    std::mt19937_64 random(12);
+    for (int M : {1003, 1024}) {
+        const int N = 13;
+        const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
+        const Block v = someSelection(static_cast<std::size_t>(M), random);
+        for (ColumnPath path : availablePaths()) {
+            for (int W : {3, 21, 1001, 1500}) {
+                for (int S : {0, W / 2, W, M}) {
+                    if (S > M) continue;
+                    SCOPED_TRACE(nameOf(path) + ": M = " + std::to_string(M) + ", W = " +
+                                 std::to_string(W) + ", S = " + std::to_string(S));
+                    EXPECT_EQ(firstDifference(together(path, x, M, N, W, S),
+                                              columnByColumn(x, M, N, W, S)), -1);
+                    EXPECT_EQ(firstDifference(restrictedTogether(path, x, v, M, N, W, S),
+                                              restrictedColumnByColumn(x, v, M, N, W, S)), -1);
+                }
+            }
+        }
+    }
+}
+
+// An unselected row must leave a running sum as it is: multiplying its sample by a 0
+// flag, or adding 0 * sample, would let its NaN or Inf into the sum.
+TEST(Columns, UnselectedRowsLeaveTheRunningSumsAlone) {
+    const int M = 17, N = 15;
+    const double poison[] = {kNaN, kInf, -kInf};
+    Block x(static_cast<std::size_t>(M) * N);
+    Block v(static_cast<std::size_t>(M));
+    for (int r = 0; r < M; ++r) {
+        const bool selected = r % 3 == 0;
+        v[static_cast<std::size_t>(r)] = selected ? 1.0 : 0.0;
+        for (int c = 0; c < N; ++c) {
+            x[static_cast<std::size_t>(c * M + r)] = selected ? r + c : poison[(r + c) % 3];
+        }
+    }
+    for (ColumnPath path : availablePaths()) {
+        for (int W : {3, 4, 7}) {
+            for (int S : {0, 1, W}) {
+                SCOPED_TRACE(nameOf(path) + ": W = " + std::to_string(W) + ", S = " +
+                             std::to_string(S));
+                const Block y = restrictedTogether(path, x, v, M, N, W, S);
+                for (int c = 0; c < N; ++c) {
+                    const auto first = x.begin() + c * M;
+                    const Block column(first, first + M);
+                    const Block expected = oracle::windowMeans(column, W, S, &v);
+                    EXPECT_TRUE(sameBits(Block(y.begin() + c * M, y.begin() + (c + 1) * M),
+                                         expected)) << "column " << c;
+                }
+            }
+        }
+    }
+}
+
+// Where a window selects nothing the input passes through bit for bit, NaN payloads too.
+TEST(Columns, NothingSelectedPassesEveryCellThrough) {
+    double payload;
+    const std::uint64_t payloadBits = 0x7ff8000000c0ffeeULL;
+    std::memcpy(&payload, &payloadBits, sizeof payload);
+    std::mt19937_64 random(13);
+    const int M = 23, N = 15;
+    Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
+    x[7] = payload;
+    x[5 * M + 20] = payload;
+    const Block none(static_cast<std::size_t>(M), 0.0);
+    for (ColumnPath path : availablePaths()) {
+        for (int S : {0, 2, 5, M}) {
+            SCOPED_TRACE(nameOf(path) + ": S = " + std::to_string(S));
+            EXPECT_TRUE(sameBits(restrictedTogether(path, x, none, M, N, 5, S), x));
+        }
+    }
+}
+
+// The multi-column entries on their own: the documented example in many columns.
+TEST(Columns, PublicEntriesAverageEveryColumn) {
+    const int M = 7, N = 9;
+    Block x, v{1, 0, 1, 1, 0, 1, 1};
+    for (int c = 0; c < N; ++c) {
+        for (int r = 1; r <= M; ++r) x.push_back(r + 10.0 * c);
+    }
+    Block y(x.size()), yr(x.size());
+    movingAverageColumns(x.data(), y.data(), M, N, 3, 1);
+    restrictedMovingAverageColumns(x.data(), v.data(), yr.data(), M, N, 3, 1);
+    const double plain[] = {1.5, 2, 3, 4, 5, 6, 6.5};
+    const double selected[] = {1, 2, 3.5, 3.5, 5, 6.5, 6.5};
+    for (int c = 0; c < N; ++c) {
+        for (int r = 0; r < M; ++r) {
+            const std::size_t i = static_cast<std::size_t>(c * M + r);
+            EXPECT_EQ(y[i], plain[r] + 10.0 * c);
+            EXPECT_EQ(yr[i], selected[r] + 10.0 * c);
+        }
+    }
+}
+
+}  // namespace
