@@ -10,7 +10,10 @@ function outdir = zorvan_build(outdir)
 %   floating-point contraction off: -ffp-contract=off for GCC and Clang,
 %   /fp:precise for Microsoft Visual C++. Octave builds with mkoctfile --mex
 %   and -ffp-contract=off. No fused multiply-add and no fast-math, so every
-%   result is bit-identical to the running sum.
+%   result is bit-identical to the running sum. On x86-64 the AVX path
+%   (kernels/columns_avx.cpp) is compiled on its own with -mavx (/arch:AVX for
+%   Visual C++) into an object that both MEX files link; they use it only
+%   where the processor has AVX.
 %
 %   Example (from the project folder):
 %     addpath octave
@@ -31,36 +34,123 @@ if ~exist(outdir, 'dir')
     mkdir(outdir);
 end
 
-includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
-kernel = struct('Zorvan', 'moving_average.cpp', ...
-                'ZorvanRestricted', 'restricted_moving_average.cpp');
-names = fieldnames(kernel);
+% Each MEX file holds its gateway, the shared checks and every kernel: the gateways
+% average through the multi-column path, which calls both column kernels.
+kernels = fullfile(root, 'kernels');
+common = {fullfile(root, 'mex', 'gateway_common.cpp'), ...
+          fullfile(kernels, 'moving_average.cpp'), ...
+          fullfile(kernels, 'restricted_moving_average.cpp'), ...
+          fullfile(kernels, 'columns.cpp')};
+includes = {['-I' fullfile(root, 'mex')], ['-I' kernels]};
+compiler = compilerKind(isOctave);
+
+objects = {};
+defines = {};
+if isX86(isOctave)
+    objdir = tempname();
+    mkdir(objdir);
+    cleanup = onCleanup(@() removeFolder(objdir));
+    objects = {compileAvxObject(isOctave, compiler, fullfile(kernels, 'columns_avx.cpp'), ...
+                                includes, objdir)};
+    defines = {'-DZORVAN_AVX_PATH'};
+end
+
+names = {'Zorvan', 'ZorvanRestricted'};
+flags = unitFlags(isOctave, compiler, {});
 for i = 1:numel(names)
     name = names{i};
-    sources = {fullfile(root, 'mex', [name '.cpp']), ...
-               fullfile(root, 'mex', 'gateway_common.cpp'), ...
-               fullfile(root, 'kernels', kernel.(name))};
+    sources = [{fullfile(root, 'mex', [name '.cpp'])}, common, objects];
     if isOctave
-        [output, status] = mkoctfile('--mex', '-std=c++17', '-ffp-contract=off', ...
-            '-fno-fast-math', includes{:}, '-o', fullfile(outdir, [name '.mex']), ...
-            sources{:});
+        [output, status] = mkoctfile('--mex', flags{:}, defines{:}, includes{:}, ...
+            '-o', fullfile(outdir, [name '.mex']), sources{:});
         if status ~= 0
             error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
         end
     else
-        mex('-compatibleArrayDims', matlabCompilerFlags(), includes{:}, ...
+        mex('-compatibleArrayDims', flags{:}, defines{:}, includes{:}, ...
             '-outdir', outdir, '-output', name, sources{:});
     end
     copyfile(fullfile(here, 'help', [name '.m']), outdir);
 end
 end
 
-function flags = matlabCompilerFlags()
-% The selected C++ compiler decides how contraction is switched off.
-compiler = mex.getCompilerConfigurations('C++', 'Selected');
-if ~isempty(compiler) && strncmpi(compiler(1).ShortName, 'MSVC', 4)
-    flags = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
+function kind = compilerKind(isOctave)
+% 'msvc' for Microsoft Visual C++ (and other compilers with its options), 'mingw' for
+% MinGW-w64, 'gnu' for GCC and Clang elsewhere. Octave compiles with GCC or Clang
+% (MinGW-w64 on Windows).
+kind = 'gnu';
+if ispc()
+    kind = 'mingw';
+    if ~isOctave
+        selected = mex.getCompilerConfigurations('C++', 'Selected');
+        if isempty(selected) || ~strncmpi(selected(1).ShortName, 'mingw', 5)
+            kind = 'msvc';
+        end
+    end
+end
+end
+
+function yes = isX86(isOctave)
+% Whether the host is x86-64, where the AVX path is built.
+if isOctave
+    yes = strncmp(computer(), 'x86_64', 6);
 else
-    flags = 'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math';
+    yes = any(strcmp(computer('arch'), {'glnxa64', 'maci64', 'win64'}));
+end
+end
+
+function flags = unitFlags(isOctave, compiler, extra)
+% The options of one translation unit: C++17, contraction and fast-math off, then
+% EXTRA. MATLAB's mex takes them as one assignment to the compiler's flags variable.
+if strcmp(compiler, 'msvc')
+    base = {'/std:c++17', '/fp:precise'};
+else
+    base = {'-std=c++17', '-ffp-contract=off', '-fno-fast-math'};
+end
+flags = [base, extra];
+if ~isOctave
+    if strcmp(compiler, 'msvc')
+        flags = {['COMPFLAGS=$COMPFLAGS' sprintf(' %s', flags{:})]};
+    else
+        flags = {['CXXFLAGS=$CXXFLAGS' sprintf(' %s', flags{:})]};
+    end
+end
+end
+
+function object = compileAvxObject(isOctave, compiler, source, includes, objdir)
+% Compiles SOURCE for AVX into an object file in OBJDIR and returns its path. Windows
+% keeps the stack 16-byte aligned, so MinGW must not spill 32-byte values with
+% aligned moves.
+switch compiler
+    case 'msvc'
+        avx = {'/arch:AVX'};
+    case 'mingw'
+        avx = {'-mavx', '-Wa,-muse-unaligned-vector-move'};
+    otherwise
+        avx = {'-mavx'};
+end
+flags = unitFlags(isOctave, compiler, avx);
+if isOctave
+    object = fullfile(objdir, 'columns_avx.o');
+    [output, status] = mkoctfile('-c', flags{:}, includes{:}, '-o', object, source);
+    if status ~= 0
+        error('zorvan_build:failed', 'Building the AVX path failed:\n%s', output);
+    end
+else
+    % mex -c names the object after the source, with the compiler's extension.
+    mex('-c', flags{:}, includes{:}, '-outdir', objdir, source);
+    found = dir(fullfile(objdir, 'columns_avx.*'));
+    if numel(found) ~= 1
+        error('zorvan_build:failed', 'Building the AVX path left no object in %s', objdir);
+    end
+    object = fullfile(objdir, found(1).name);
+end
+end
+
+function removeFolder(folder)
+% The object folder holds only what mex -c or mkoctfile -c wrote.
+if exist(folder, 'dir')
+    delete(fullfile(folder, '*'));
+    rmdir(folder);
 end
 end
