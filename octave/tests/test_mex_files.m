@@ -1,7 +1,7 @@
 ## The MEX files that `make octave` builds: Octave loads them (which it could not do
 ## with our stand-in's mex.h, whose names Octave's library does not define), their
 ## help files sit beside them, and the flag that keeps every floating-point
-## operation separate reached the compiler of every part.
+## operation separate reached the compiler of every part, the AVX path's among them.
 
 %!test
 %! for name = {"Zorvan", "ZorvanRestricted"}
@@ -10,4 +10,26 @@
 %!   assert (extension, ".mex");
 %!   assert (isfile (strrep (file, ".mex", ".m")));
 %!   assert_no_contraction (file);
+%! end
+
+%!test
+%! ## The multi-column paths (AVX where the processor has it, then SSE2: 15 columns
+%! ## reach groups of 8, 4 and 2 and one column left over) give the bits that one
+%! ## column at a time gives, NaN, Inf and -0 in the data and the selection.
+%! x = randn (41, 15) .* 10 .^ randi ([-5 5], 41, 15);
+%! x([3 50 77 130 301]) = [NaN Inf -Inf -0 NaN];
+%! v = double (rand (41, 1) < 0.6);
+%! v([2 9 17]) = [NaN -0 -2];
+%! same = @(a, b) isequal (isnan (a), isnan (b)) ...
+%!                && isequal (typecast (a(! isnan (a)), "uint64"), typecast (b(! isnan (b)), "uint64"));
+%! for W = [1 3 8 39 50]
+%!   for S = unique (min ([0 1 floor(W/2) W W+2], rows (x) - 1))
+%!     plain = Zorvan (x, W, S);
+%!     restricted = ZorvanRestricted (x, W, v, S);
+%!     for c = 1:columns (x)
+%!       assert (same (plain(:,c), Zorvan (x(:,c), W, S)), "Zorvan W=%d S=%d column %d", W, S, c);
+%!       assert (same (restricted(:,c), ZorvanRestricted (x(:,c), W, v, S)), ...
+%!               "ZorvanRestricted W=%d S=%d column %d", W, S, c);
+%!     end
+%!   end
 %! end
