@@ -1,6 +1,6 @@
 function assert_no_contraction(mexfile)
 % Fails unless every C++ translation unit in MEXFILE was compiled with
-% -ffp-contract=off and without -ffast-math. GCC records each unit's options in
+% -ffp-contract=off and without fast-math. GCC records each unit's options in
 % its debug information, so this reads what really reached the compiler (units
 % with the same options share one record). On x86-64 the AVX path is a unit of
 % its own, compiled with -mavx: it must be there, so that it is checked too.
