@@ -22,7 +22,7 @@ reproducer() {
     echo "        (from this log: echo '$(base64 -w0 "$input")' | base64 -d > input; $fuzzer input)"
     echo "        ZORVAN_FUZZ_VERBOSE=1 prints the decoded input before it runs:"
     ZORVAN_FUZZ_VERBOSE=1 "$fuzzer" "${limits[@]}" "$input" 2>&1 |
-        sed -n '/^Zorvan\|^restrictedMoving\|^moving\|^  \|^==== .*fuzzer\|^expected:\|ERROR\|runtime error\|SUMMARY/p' || true
+        sed -n '/^Zorvan\|^restrictedMoving\|^moving\|^  #\|^  [xv] (\|^==== .*fuzzer\|^expected:\|ERROR\|runtime error\|SUMMARY/p' || true
 }
 
 # fuzzTarget <name> <fuzzer> <kept corpus> <work corpus>
