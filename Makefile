@@ -5,8 +5,9 @@
 #   make package    the Octave package build/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
-#   make fuzz       build the gateway fuzzer (clang, libFuzzer), replay fuzz/corpus, then
-#                   fuzz both gateways for FUZZ_SECONDS (default 60); a finding fails
+#   make fuzz       build the fuzzers (clang, libFuzzer), replay fuzz/corpus, then fuzz
+#                   both gateways for FUZZ_SECONDS (default 60); then the same for the
+#                   multi-column paths (fuzz/columns-corpus); a finding fails
 #   make bench      release build, then the kernel benchmarks (BENCH_ARGS to change the run)
 #   make bench-octave  Zorvan against movmean, filter and a copy, in Octave
 # WERROR=ON turns compiler warnings into errors (CI sets it).

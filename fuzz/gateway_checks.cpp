@@ -1,8 +1,8 @@
 #include "gateway_checks.h"
 
+#include "column_checks.h"
 #include "expected_outcome.h"
 #include "fuzzed_call.h"
-#include "moving_average.h"
 #include "support/arrays.h"
 #include "support/module_loader.h"
 #include "support/refusal_messages.h"
@@ -78,48 +78,6 @@ bool integerValued(const std::vector<double>& values) {
     return true;
 }
 
-std::string firstDifference(const std::vector<double>& got, const std::vector<double>& want,
-                            std::size_t M) {
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        if (bitsOf(got[i]) == bitsOf(want[i])) continue;
-        char text[160];
-        std::snprintf(text, sizeof text, "row %zu of column %zu: got %.17g, expected %.17g",
-                      i % M, i / M, got[i], want[i]);
-        return text;
-    }
-    return "no difference";
-}
-
-// The single-column kernels applied to each column in turn: what the gateway's output
-// must equal bit for bit, whatever the data. Each column and the M flags go in as
-// copies of exactly their length, so a kernel that reads past them trips ASan, and the
-// output starts as a marker rather than the stand-in's zeros, so a cell left unwritten
-// shows. A multi-column kernel, once it exists, is held against this same reference
-// (see checkColumns).
-std::vector<double> columnKernelReference(const ExpectedOutcome& e, const std::vector<double>& x,
-                                          const std::vector<double>* v) {
-    const std::size_t M = static_cast<std::size_t>(e.M);
-    double unwritten;
-    const std::uint64_t marker = 0x7ff4'0000'dead'beefu;  // a signalling NaN
-    std::memcpy(&unwritten, &marker, sizeof unwritten);
-    std::vector<double> flags;
-    if (v != nullptr) flags.assign(v->begin(), v->begin() + static_cast<long>(M));
-
-    std::vector<double> y;
-    for (std::size_t c = 0; c < static_cast<std::size_t>(e.N); ++c) {
-        const std::vector<double> column(x.begin() + static_cast<long>(c * M),
-                                         x.begin() + static_cast<long>((c + 1) * M));
-        std::vector<double> out(M, unwritten);
-        if (v == nullptr) {
-            movingAverageColumn(column.data(), out.data(), e.M, e.W, e.S);
-        } else {
-            restrictedMovingAverageColumn(column.data(), flags.data(), out.data(), e.M, e.W, e.S);
-        }
-        y.insert(y.end(), out.begin(), out.end());
-    }
-    return y;
-}
-
 // The output's values against the column kernels and, on integer-valued data, against
 // the window's definition (the mean of rows lo..hi, the selected ones for the
 // restricted function; NaN or the input where there are none).
@@ -132,12 +90,14 @@ void checkColumns(const Trial& trial, const std::vector<double>& y) {
     const std::vector<double>* v = restricted ? &flags : nullptr;
     const std::size_t M = static_cast<std::size_t>(e.M);
 
-    const std::vector<double> reference = columnKernelReference(e, x, v);
-    if (!sameBits(y, reference)) {
-        trial.fail("output differs from the column kernels at " + firstDifference(y, reference, M));
-    }
-    // A multi-column kernel goes here: run it on x (and v) with e.M, e.N, e.W, e.S and
-    // require sameBits(itsOutput, reference), on any data.
+    const std::vector<double> reference = columnKernelReference(x, v, e.M, e.N, e.W, e.S);
+    const std::vector<bool> arithmetic = arithmeticRows(e.M, e.W, e.S, v);
+    const std::string difference = firstDifference(y, reference, M, &arithmetic);
+    if (!difference.empty()) trial.fail("output differs from the column kernels at " + difference);
+    // The gateway ran the widest multi-column path; every path this processor has, run
+    // here on exact-length copies of the same data, must give the same bits.
+    const std::string otherPath = differenceOnAnyPath(x, v, e.M, e.N, e.W, e.S, reference);
+    if (!otherPath.empty()) trial.fail(otherPath);
 
     if (!integerValued(x)) return;
     std::vector<double> means;

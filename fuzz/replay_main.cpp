@@ -1,6 +1,7 @@
-// Replays kept fuzzer inputs through the same checks, without libFuzzer, so that the
-// corpus is a regression test in every build. A finding aborts with the call printed.
-// Run as: gateway_fuzz_replay [-v] <file or folder>...   (-v: each input's outcome)
+// Replays kept fuzzer inputs through the same checks, without libFuzzer, so that each
+// corpus is a regression test in every build. A finding aborts with the input printed.
+// Run as: fuzz_replay [-v] gateways|columns <file or folder>...   (-v: each input's outcome)
+#include "column_checks.h"
 #include "gateway_checks.h"
 
 #include <cstdio>
@@ -30,20 +31,29 @@ std::vector<std::filesystem::path> inputsIn(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    fuzz::loadGateways();
+    int first = 1;
+    const bool listEach = argc > first && std::string(argv[first]) == "-v";
+    if (listEach) ++first;
+    const std::string target = argc > first ? argv[first++] : "";
+    std::string (*check)(const std::uint8_t*, std::size_t) = nullptr;
+    if (target == "gateways") {
+        fuzz::loadGateways();
+        check = fuzz::checkGatewayCall;
+    } else if (target == "columns") {
+        check = fuzz::checkColumnBlock;
+    } else {
+        std::fprintf(stderr, "usage: %s [-v] gateways|columns <file or folder>...\n", argv[0]);
+        return 2;
+    }
+
     std::map<std::string, int> outcomes;
     int replayed = 0;
-    bool listEach = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "-v") {
-            listEach = true;
-            continue;
-        }
+    for (int i = first; i < argc; ++i) {
         for (const std::filesystem::path& file : inputsIn(argv[i])) {
             std::ifstream in(file, std::ios::binary);
             const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
             const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-            const std::string outcome = fuzz::checkGatewayCall(data, bytes.size());
+            const std::string outcome = check(data, bytes.size());
             if (listEach) std::printf("%s\t%zu\t%s\n", outcome.c_str(), bytes.size(), file.c_str());
             ++outcomes[outcome];
             ++replayed;
