@@ -112,41 +112,20 @@ ColumnPath widestColumnPath() {
     return ColumnPath::columnAtATime;
 }
 
-void movingAverageColumnsOn(ColumnPath path, const double* x, double* y, std::int32_t M,
-                            std::int32_t N, std::int32_t W, std::int32_t S) {
+namespace {
+
+// Both averages (v is null for the plain one): whole groups on the path, then the
+// column kernels for the columns left over.
+void averageColumnsOn(ColumnPath path, const double* x, const double* v, double* y,
+                      std::int32_t M, std::int32_t N, std::int32_t W, std::int32_t S) {
     std::int32_t next = 0;
     // Windows below one row are all empty: nothing to share between columns.
     if (M > 0 && W >= 1) {
         const std::int32_t shift = S < 0 ? 0 : S;
 #if defined(ZORVAN_AVX_PATH) && defined(ZORVAN_SSE2_PATH)
         if (path == ColumnPath::avx) {
-            next = movingAverageColumnsAvx(x, y, M, N, W, shift, kEmptyWindow);
-        }
-#endif
-#if defined(ZORVAN_SSE2_PATH)
-        if (path != ColumnPath::columnAtATime) {
-            next = averageGroups<Sse2, 2>(x, nullptr, y, M, N, W, shift, kEmptyWindow, next);
-            next = averageGroups<Sse2, 1>(x, nullptr, y, M, N, W, shift, kEmptyWindow, next);
-        }
-#endif
-        static_cast<void>(shift);
-    }
-    static_cast<void>(path);
-    for (; next < N; ++next) {
-        const std::size_t offset = columnOffset(next, M);
-        movingAverageColumn(x + offset, y + offset, M, W, S);
-    }
-}
-
-void restrictedMovingAverageColumnsOn(ColumnPath path, const double* x, const double* v,
-                                      double* y, std::int32_t M, std::int32_t N,
-                                      std::int32_t W, std::int32_t S) {
-    std::int32_t next = 0;
-    if (M > 0 && W >= 1) {
-        const std::int32_t shift = S < 0 ? 0 : S;
-#if defined(ZORVAN_AVX_PATH) && defined(ZORVAN_SSE2_PATH)
-        if (path == ColumnPath::avx) {
-            next = restrictedMovingAverageColumnsAvx(x, v, y, M, N, W, shift);
+            next = v == nullptr ? movingAverageColumnsAvx(x, y, M, N, W, shift, kEmptyWindow)
+                                : restrictedMovingAverageColumnsAvx(x, v, y, M, N, W, shift);
         }
 #endif
 #if defined(ZORVAN_SSE2_PATH)
@@ -160,8 +139,25 @@ void restrictedMovingAverageColumnsOn(ColumnPath path, const double* x, const do
     static_cast<void>(path);
     for (; next < N; ++next) {
         const std::size_t offset = columnOffset(next, M);
-        restrictedMovingAverageColumn(x + offset, v, y + offset, M, W, S);
+        if (v == nullptr) {
+            movingAverageColumn(x + offset, y + offset, M, W, S);
+        } else {
+            restrictedMovingAverageColumn(x + offset, v, y + offset, M, W, S);
+        }
     }
+}
+
+}  // namespace
+
+void movingAverageColumnsOn(ColumnPath path, const double* x, double* y, std::int32_t M,
+                            std::int32_t N, std::int32_t W, std::int32_t S) {
+    averageColumnsOn(path, x, nullptr, y, M, N, W, S);
+}
+
+void restrictedMovingAverageColumnsOn(ColumnPath path, const double* x, const double* v,
+                                      double* y, std::int32_t M, std::int32_t N,
+                                      std::int32_t W, std::int32_t S) {
+    averageColumnsOn(path, x, v, y, M, N, W, S);
 }
 
 void movingAverageColumns(const double* x, double* y, std::int32_t M, std::int32_t N,
