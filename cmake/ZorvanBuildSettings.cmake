@@ -1,11 +1,12 @@
 # Settings every target of ours links to, so nothing is set globally.
+include(${CMAKE_CURRENT_LIST_DIR}/ZorvanSources.cmake)
 
 # Results must be bit-identical to the specified order of operations: no fused
 # multiply-add, no reassociation, plain IEEE doubles.
 add_library(zorvan_floating_point INTERFACE)
 target_compile_options(zorvan_floating_point INTERFACE
-    $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off -fno-fast-math>
-    $<$<CXX_COMPILER_ID:MSVC>:/fp:precise>)
+    "$<$<CXX_COMPILER_ID:GNU,Clang>:${ZORVAN_FP_FLAGS}>"
+    "$<$<CXX_COMPILER_ID:MSVC>:${ZORVAN_FP_FLAGS_MSVC}>")
 
 add_library(zorvan_warnings INTERFACE)
 target_compile_options(zorvan_warnings INTERFACE

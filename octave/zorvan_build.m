@@ -13,7 +13,8 @@ function outdir = zorvan_build(outdir)
 %   result is bit-identical to the running sum. On x86-64 the AVX path
 %   (kernels/columns_avx.cpp) is compiled on its own with -mavx (/arch:AVX for
 %   Visual C++) into an object that both MEX files link; they use it only
-%   where the processor has AVX.
+%   where the processor has AVX. The sources and flags are those that
+%   sources.mk in the project folder lists.
 %
 %   Example (from the project folder):
 %     addpath octave
@@ -34,14 +35,10 @@ if ~exist(outdir, 'dir')
     mkdir(outdir);
 end
 
-% Each MEX file holds its gateway, the shared checks and every kernel: the gateways
-% average through the multi-column path, which calls both column kernels.
-kernels = fullfile(root, 'kernels');
-common = {fullfile(root, 'mex', 'gateway_common.cpp'), ...
-          fullfile(kernels, 'moving_average.cpp'), ...
-          fullfile(kernels, 'restricted_moving_average.cpp'), ...
-          fullfile(kernels, 'columns.cpp')};
-includes = {['-I' fullfile(root, 'mex')], ['-I' kernels]};
+% What to compile, and with which flags, comes from the project's one list of them.
+list = readSourceList(fullfile(root, 'sources.mk'));
+common = fromRoot(root, [list.COMMON_SOURCES, list.KERNEL_SOURCES]);
+includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
 compiler = compilerKind(isOctave);
 
 objects = {};
@@ -50,15 +47,18 @@ if isX86(isOctave)
     objdir = tempname();
     mkdir(objdir);
     cleanup = onCleanup(@() removeFolder(objdir));
-    objects = {compileAvxObject(isOctave, compiler, fullfile(kernels, 'columns_avx.cpp'), ...
-                                includes, objdir)};
-    defines = {'-DZORVAN_AVX_PATH'};
+    avx = fromRoot(root, list.AVX_SOURCES);
+    for i = 1:numel(avx)
+        objects{end + 1} = compileAvxObject(isOctave, compiler, list, avx{i}, includes, objdir); %#ok<AGROW>
+    end
+    defines = {['-D' list.AVX_DEFINE{1}]};
 end
 
-names = {'Zorvan', 'ZorvanRestricted'};
-flags = unitFlags(isOctave, compiler, {});
+names = list.GATEWAYS;
+flags = unitFlags(isOctave, compiler, list, {});
 for i = 1:numel(names)
     name = names{i};
+    fprintf('zorvan_build: compiling %s into %s\n', name, outdir);
     sources = [{fullfile(root, 'mex', [name '.cpp'])}, common, objects];
     if isOctave
         [output, status] = mkoctfile('--mex', flags{:}, defines{:}, includes{:}, ...
@@ -99,13 +99,28 @@ else
 end
 end
 
-function flags = unitFlags(isOctave, compiler, extra)
+function list = readSourceList(file)
+% The lines NAME := words of FILE as a struct of cell arrays of words.
+text = fileread(file);
+assignments = regexp(text, '^([A-Z0-9_]+) *:=([^\r\n]*)', 'tokens', 'lineanchors');
+list = struct();
+for i = 1:numel(assignments)
+    list.(assignments{i}{1}) = regexp(assignments{i}{2}, '\S+', 'match');
+end
+end
+
+function paths = fromRoot(root, files)
+% FILES (paths from the project folder, with /) as full paths.
+paths = cellfun(@(file) fullfile(root, file), files, 'UniformOutput', false);
+end
+
+function flags = unitFlags(isOctave, compiler, list, extra)
 % The options of one translation unit: C++17, contraction and fast-math off, then
 % EXTRA. MATLAB's mex takes them as one assignment to the compiler's flags variable.
 if strcmp(compiler, 'msvc')
-    base = {'/std:c++17', '/fp:precise'};
+    base = [{'/std:c++17'}, list.FP_FLAGS_MSVC];
 else
-    base = {'-std=c++17', '-ffp-contract=off', '-fno-fast-math'};
+    base = [{'-std=c++17'}, list.FP_FLAGS];
 end
 flags = [base, extra];
 if ~isOctave
@@ -117,31 +132,31 @@ if ~isOctave
 end
 end
 
-function object = compileAvxObject(isOctave, compiler, source, includes, objdir)
-% Compiles SOURCE for AVX into an object file in OBJDIR and returns its path. Windows
-% keeps the stack 16-byte aligned, so MinGW must not spill 32-byte values with
-% aligned moves.
+function object = compileAvxObject(isOctave, compiler, list, source, includes, objdir)
+% Compiles SOURCE for AVX into an object file in OBJDIR and returns its path.
 switch compiler
     case 'msvc'
-        avx = {'/arch:AVX'};
+        avx = list.AVX_FLAGS_MSVC;
     case 'mingw'
-        avx = {'-mavx', '-Wa,-muse-unaligned-vector-move'};
+        avx = [list.AVX_FLAGS, list.AVX_FLAGS_MINGW];
     otherwise
-        avx = {'-mavx'};
+        avx = list.AVX_FLAGS;
 end
-flags = unitFlags(isOctave, compiler, avx);
+flags = unitFlags(isOctave, compiler, list, avx);
+[~, name] = fileparts(source);
+fprintf('zorvan_build: compiling the AVX path %s\n', [name '.cpp']);
 if isOctave
-    object = fullfile(objdir, 'columns_avx.o');
+    object = fullfile(objdir, [name '.o']);
     [output, status] = mkoctfile('-c', flags{:}, includes{:}, '-o', object, source);
     if status ~= 0
-        error('zorvan_build:failed', 'Building the AVX path failed:\n%s', output);
+        error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
     end
 else
     % mex -c names the object after the source, with the compiler's extension.
     mex('-c', flags{:}, includes{:}, '-outdir', objdir, source);
-    found = dir(fullfile(objdir, 'columns_avx.*'));
+    found = dir(fullfile(objdir, [name '.*']));
     if numel(found) ~= 1
-        error('zorvan_build:failed', 'Building the AVX path left no object in %s', objdir);
+        error('zorvan_build:failed', 'Building %s left no object in %s', name, objdir);
     end
     object = fullfile(objdir, found(1).name);
 end

@@ -1,0 +1,25 @@
+# What the two MEX files are built from, and the flags that keep them bit-exact: named
+# here once. CMake (cmake/ZorvanSources.cmake), the Octave package's src/Makefile and
+# octave/zorvan_build.m all read this file, so a new source is added on one line.
+# Format: NAME := words, one assignment per line; paths from the project root.
+
+# The gateways: mex/NAME.cpp becomes the MEX file NAME.
+GATEWAYS := Zorvan ZorvanRestricted
+# Compiled into every MEX file with its gateway.
+COMMON_SOURCES := mex/gateway_common.cpp
+KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp
+KERNEL_HEADERS := mex/gateway_common.h kernels/moving_average.h kernels/column_paths.h kernels/column_groups.h kernels/columns_avx.h
+
+# Every unit: no fused multiply-add, no reassociation, plain IEEE doubles.
+FP_FLAGS := -ffp-contract=off -fno-fast-math
+FP_FLAGS_MSVC := /fp:precise
+
+# On x86-64 only: compiled on its own with the AVX flags and linked into both MEX
+# files, which call it only where the processor has AVX (AVX_DEFINE tells them it is
+# there). Windows keeps the stack 16-byte aligned, so MinGW must not spill 32-byte
+# values with aligned moves.
+AVX_SOURCES := kernels/columns_avx.cpp
+AVX_DEFINE := ZORVAN_AVX_PATH
+AVX_FLAGS := -mavx
+AVX_FLAGS_MINGW := -Wa,-muse-unaligned-vector-move
+AVX_FLAGS_MSVC := /arch:AVX
