@@ -1,6 +1,6 @@
 # The test programs of the Windows cross build: GoogleTest built from Debian's sources
 # (its package holds libraries for the build machine only), the C++ runtime DLLs beside
-# the programs, and every test run under Wine in a prefix inside the build folder.
+# the programs, and every test run under Wine in a prefix of its own.
 set(ZORVAN_GOOGLETEST_SOURCE /usr/src/googletest/googletest
     CACHE PATH "GoogleTest sources, built for the target")
 if(NOT EXISTS ${ZORVAN_GOOGLETEST_SOURCE}/CMakeLists.txt)
@@ -29,5 +29,23 @@ add_custom_target(zorvan_runtime_dlls
     COMMENT "Copying the C++ runtime DLLs beside the test programs")
 add_dependencies(gtest zorvan_runtime_dlls)  # every test program links GoogleTest
 
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${PROJECT_BINARY_DIR}/wine-prefix)
+# The prefix stays out of the project tree: Wine maps its drive Z: to /, a link that
+# would lead anyone walking the tree (genpath, find -L) through the whole file system.
+# It is shared by every build folder and made once.
+if(DEFINED ENV{XDG_CACHE_HOME} AND NOT "$ENV{XDG_CACHE_HOME}" STREQUAL "")
+    set(_cache_home $ENV{XDG_CACHE_HOME})
+elseif(DEFINED ENV{HOME} AND NOT "$ENV{HOME}" STREQUAL "")
+    set(_cache_home $ENV{HOME}/.cache)
+else()
+    set(_cache_home /tmp)
+endif()
+set(ZORVAN_WINE_PREFIX ${_cache_home}/zorvan/wine-prefix CACHE PATH
+    "The Wine prefix the Windows tests run in (outside the project tree)")
+cmake_path(IS_PREFIX PROJECT_SOURCE_DIR "${ZORVAN_WINE_PREFIX}" NORMALIZE _inside)
+if(_inside)
+    message(FATAL_ERROR "ZORVAN_WINE_PREFIX must lie outside the project tree")
+endif()
+# Earlier builds kept the prefix here.
+file(REMOVE_RECURSE ${PROJECT_BINARY_DIR}/wine-prefix ${PROJECT_BINARY_DIR}/wine-prefix.lock)
+set(ZORVAN_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZORVAN_WINE_RUN} ${ZORVAN_WINE_PREFIX})

@@ -1,0 +1,21 @@
+# Fails if a symbolic link under ROOT leads outside it, or to a folder that holds the
+# link (a loop): either would send anyone who walks the tree (genpath, find -L) far
+# away or round for ever.
+file(GLOB_RECURSE entries LIST_DIRECTORIES true ${ROOT}/*)
+set(bad "")
+foreach(entry IN LISTS entries)
+    if(NOT IS_SYMLINK ${entry})
+        continue()
+    endif()
+    file(REAL_PATH ${entry} target)
+    cmake_path(IS_PREFIX ROOT "${target}" NORMALIZE inside)
+    cmake_path(IS_PREFIX target "${entry}" NORMALIZE loops)
+    if(NOT inside OR loops)
+        list(APPEND bad "${entry} -> ${target}")
+    endif()
+endforeach()
+if(bad)
+    list(JOIN bad "\n  " bad)
+    message(FATAL_ERROR "links that lead out of ${ROOT} or round:\n  ${bad}")
+endif()
+message(STATUS "no link leads out of ${ROOT}")
