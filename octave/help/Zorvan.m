@@ -1,3 +1,4 @@
+function varargout = Zorvan(varargin)
 %ZORVAN  Shifted moving average down the columns of a matrix, bit-exact.
 %   Y = Zorvan(X, W) is the trailing moving average of each column of X over
 %   windows of W rows.
@@ -62,5 +63,9 @@
 %
 %   See also ZorvanRestricted, movmean.
 
-% This file holds only the help text; Zorvan itself is the MEX file of the
-% same name beside it.
+% This file holds the help text: Zorvan itself is the MEX file of the same
+% name beside it, which the host calls instead. This body runs only where that
+% file is missing.
+error('Zorvan:notBuilt', ...
+      'Zorvan: the MEX file is not built here; run zorvan_build, or make octave.');
+end

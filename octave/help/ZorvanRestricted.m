@@ -1,3 +1,4 @@
+function varargout = ZorvanRestricted(varargin)
 %ZORVANRESTRICTED  Moving average over selected rows only, bit-exact.
 %   Y = ZorvanRestricted(X, W, V) is the trailing moving average of each
 %   column of X over windows of W rows, counting only the rows that V selects.
@@ -63,5 +64,9 @@
 %
 %   See also Zorvan, movmean.
 
-% This file holds only the help text; ZorvanRestricted itself is the MEX file
-% of the same name beside it.
+% This file holds the help text: ZorvanRestricted itself is the MEX file of the same
+% name beside it, which the host calls instead. This body runs only where that
+% file is missing.
+error('ZorvanRestricted:notBuilt', ...
+      'ZorvanRestricted: the MEX file is not built here; run zorvan_build, or make octave.');
+end

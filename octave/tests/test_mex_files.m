@@ -33,3 +33,39 @@
 %!     end
 %!   end
 %! end
+
+%!test
+%! ## A help file whose MEX file is missing says what to do, and still gives its help.
+%! folder = tempname ();
+%! mkdir (folder);
+%! unwind_protect
+%!   for name = {"Zorvan", "ZorvanRestricted"}
+%!     copyfile (strrep (which (name{1}), ".mex", ".m"), folder);
+%!   end
+%!   addpath (folder);
+%!   assert_refused (@() Zorvan ((1:7)', 3), ...
+%!                   "Zorvan: the MEX file is not built here; run zorvan_build, or make octave.");
+%!   assert_refused (@() ZorvanRestricted ((1:7)', 3, ones (7, 1)), ...
+%!                   "ZorvanRestricted: the MEX file is not built here; run zorvan_build, or make octave.");
+%!   assert (! isempty (strfind (evalc ("help Zorvan"), "Y = Zorvan(X, W, S)")));
+%! unwind_protect_cleanup
+%!   rmpath (folder);
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (folder, "s");
+%! end_unwind_protect
+
+%!test
+%! ## The whole project tree on the path (ZORVAN_SOURCE_DIR names its root) reaches the
+%! ## built MEX files: no help file alone comes first, no link leads out of the tree.
+%! root = getenv ("ZORVAN_SOURCE_DIR");
+%! mexfile = which ("Zorvan");
+%! if (strncmp (mexfile, [root filesep], numel (root) + 1))
+%!   saved = path ();
+%!   unwind_protect
+%!     addpath (genpath (root));
+%!     assert (regexp (which ("Zorvan"), "\\.mex$"));
+%!     assert (Zorvan ((1:7)', 3, 1), [1.5 2 3 4 5 6 6.5]');
+%!   unwind_protect_cleanup
+%!     path (saved);
+%!   end_unwind_protect
+%! end
