@@ -5,23 +5,30 @@
 #   make package    the Octave package build/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
+#   make dist       the bundles users take, in build/dist: the Windows zip and the
+#                   Octave package
 #   make fuzz       build the fuzzers (clang, libFuzzer), replay fuzz/corpus, then fuzz
 #                   both gateways for FUZZ_SECONDS (default 60); then the same for the
 #                   multi-column paths (fuzz/columns-corpus); a finding fails
 #   make bench      release build, then the kernel benchmarks (BENCH_ARGS to change the run)
 #   make bench-octave  Zorvan against movmean, filter and a copy, in Octave
-# WERROR=ON turns compiler warnings into errors (CI sets it).
+# WERROR=ON turns compiler warnings into errors (CI sets it). WINDOWS=OFF leaves the
+# Windows suite (MinGW-w64 and Wine) out of make test.
 
 WERROR ?= OFF
+WINDOWS ?= ON
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Octave with mkoctfile and mex.h (octave-dev, which liboctave-dev stands for), gnuplot
 # without a GUI for headless plots, and the FreeSans font Octave renders text with.
 OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf
-PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES)
-# The Windows cross build; make test runs its suite under Wine when both are present.
+# The Windows cross build, and Wine to run its suite: make test tests the deliverables.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64
+PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES) \
+            $(if $(filter ON,$(WINDOWS)),$(WINDOWS_PACKAGES) $(WINE_PACKAGES))
+CONFIGURE_DEFAULT := cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR) \
+                     -DZORVAN_WINDOWS_SUITE=$(WINDOWS)
 
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := cmake make g++ clang libclang-rt-14-dev
@@ -30,7 +37,7 @@ BENCH_PACKAGES := libbenchmark-dev
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true
 OCTAVE_MEX_DIR ?= build/octave
 
-.PHONY: all deps build test test-asan octave package demo windows deps-windows fuzz bench bench-octave clean
+.PHONY: all deps build test test-asan octave package demo windows dist deps-windows fuzz bench bench-octave clean
 
 all: build
 
@@ -38,7 +45,7 @@ deps:
 	@scripts/ensure-packages.sh $(PACKAGES)
 
 build: deps
-	cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	$(CONFIGURE_DEFAULT)
 	cmake --build --preset default -j $(JOBS)
 
 test: build
@@ -50,13 +57,19 @@ test-asan: deps
 	cd build/asan && ctest --output-on-failure
 
 octave package demo: deps
-	cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	$(CONFIGURE_DEFAULT)
 	cmake --build --preset default -j $(JOBS) --target zorvan_$@
 
 windows: deps
 	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES)
 	cmake --preset windows -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset windows -j $(JOBS) --target Zorvan ZorvanRestricted
+
+dist: package
+	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES)
+	cmake --preset windows -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset windows -j $(JOBS) --target zorvan_windows_bundle
+	@ls -l build/dist
 
 deps-windows:
 	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES) $(WINE_PACKAGES)
