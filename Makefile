@@ -1,6 +1,9 @@
 # Entry points for people and CI; the build itself is CMake (see CMakePresets.json).
 #   make test       install what is missing, build, run every test suite
-#   make test-asan  the same under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make test-asan  the same under AddressSanitizer + UndefinedBehaviorSanitizer, built
+#                   with g++ and again with clang++ (whose ASan also sees partial loads)
+#   make test-arm64 the kernels and their tests cross-built for 64-bit ARM, run under
+#                   qemu-aarch64 (this proves the bits, not the speed)
 #   make octave     the Octave MEX files and their help in build/octave
 #   make package    the Octave package build/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
@@ -30,14 +33,17 @@ PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES) \
 CONFIGURE_DEFAULT := cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR) \
                      -DZORVAN_WINDOWS_SUITE=$(WINDOWS)
 
+ARM_PACKAGES := cmake make g++-aarch64-linux-gnu qemu-user libgtest-dev
+CLANG_PACKAGES := clang libclang-rt-14-dev
+
 FUZZ_SECONDS ?= 60
-FUZZ_PACKAGES := cmake make g++ clang libclang-rt-14-dev
+FUZZ_PACKAGES := cmake make g++ $(CLANG_PACKAGES)
 
 BENCH_PACKAGES := libbenchmark-dev
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true
 OCTAVE_MEX_DIR ?= build/octave
 
-.PHONY: all deps build test test-asan octave package demo windows dist deps-windows fuzz bench bench-octave clean
+.PHONY: all deps build test test-asan test-arm64 octave package demo windows dist deps-windows fuzz bench bench-octave clean
 
 all: build
 
@@ -52,9 +58,19 @@ test: build
 	cd build/default && ctest --output-on-failure
 
 test-asan: deps
+	@scripts/ensure-packages.sh $(CLANG_PACKAGES)
 	cmake --preset asan -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset asan -j $(JOBS)
 	cd build/asan && ctest --output-on-failure
+	cmake --preset asan-clang -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset asan-clang -j $(JOBS)
+	cd build/asan-clang && ctest --output-on-failure
+
+test-arm64:
+	@scripts/ensure-packages.sh $(ARM_PACKAGES)
+	cmake --preset arm64 -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
+	cmake --build --preset arm64 -j $(JOBS)
+	cd build/arm64 && ctest --output-on-failure
 
 octave package demo: deps
 	$(CONFIGURE_DEFAULT)

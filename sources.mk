@@ -7,8 +7,10 @@
 GATEWAYS := Zorvan ZorvanRestricted
 # Compiled into every MEX file with its gateway.
 COMMON_SOURCES := mex/gateway_common.cpp
-KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp
-KERNEL_HEADERS := mex/gateway_common.h kernels/moving_average.h kernels/column_paths.h kernels/column_groups.h kernels/columns_avx.h
+# The column kernels, the path table (columns.cpp) and the paths that need no flags of
+# their own; each path's source compiles to nothing where its processor is not the target.
+KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_neon.cpp
+KERNEL_HEADERS := mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/sse2_lanes.h
 
 # Every unit: no fused multiply-add, no reassociation, plain IEEE doubles.
 FP_FLAGS := -ffp-contract=off -fno-fast-math

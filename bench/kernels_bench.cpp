@@ -2,10 +2,12 @@
 //
 // Every iteration copies X into Y (memcpy) and then averages X into Y, each timed on its
 // own, so the ratio `x_copy` (average time / copy time) comes from the same run, the
-// same buffers and the same load on the machine. Each case runs on the widest path this
-// processor has, on the 128-bit path, and one column at a time as the gateways did
-// before the multi-column path existed. After the usual report a table lists the medians
-// of every case.
+// same buffers and the same load on the machine. Each case runs on every path this
+// build and processor have (the column kernels one column at a time among them). After
+// the usual report, tables list the medians: every case with restricted / plain of the
+// same shape, and the single columns against the floors they are held to, timed in the
+// same run: the add chain (two dependent additions per row, in registers), a copy with
+// ordinary stores (plain: x in, y out) and x and v streamed into y (restricted).
 //
 // Run: make bench  (or build/release/bench/zorvan_bench --benchmark_filter=...)
 #include "column_paths.h"
@@ -24,10 +26,14 @@
 namespace {
 
 enum class Kernel { plain, restricted };
+// Which rows the restricted average selects: about two in three, or one in a hundred,
+// at random.
+enum class Selection { none, twoInThree, oneInHundred };
 
 struct Case {
     Kernel kernel;
     std::int32_t M, N, W, S;
+    Selection selection = Selection::none;
 };
 
 struct Result {
@@ -35,22 +41,19 @@ struct Result {
     double nsPerCell = 0.0;  // median nanoseconds per matrix cell
 };
 
-const ColumnPath kPaths[] = {ColumnPath::avx, ColumnPath::sse2, ColumnPath::columnAtATime};
-
-const char* pathName(ColumnPath path) {
-    switch (path) {
-    case ColumnPath::avx: return "avx";
-    case ColumnPath::sse2: return "sse2";
-    case ColumnPath::columnAtATime: return "column";
-    }
-    return "?";
-}
-
 // One set of buffers for every case, sized for the largest; X holds finite values of
-// mixed sign, V selects about two rows in three in an irregular pattern.
+// mixed sign, each selection its own irregular pattern.
 struct Buffers {
-    std::vector<double> x, y, v;
+    std::vector<double> x, y, twoInThree, oneInHundred;
 };
+
+std::vector<double> randomSelection(std::size_t rows, double share, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::bernoulli_distribution selected(share);
+    std::vector<double> v(rows);
+    for (double& a : v) a = selected(random) ? 1.0 : 0.0;
+    return v;
+}
 
 Buffers& buffersFor(std::size_t cells, std::size_t rows) {
     static Buffers buffers;
@@ -61,22 +64,17 @@ Buffers& buffersFor(std::size_t cells, std::size_t rows) {
         for (double& a : buffers.x) a = value(random);
         buffers.y.assign(cells, 0.0);
     }
-    if (buffers.v.size() < rows) {
-        std::mt19937_64 random(2);
-        std::bernoulli_distribution selected(2.0 / 3.0);
-        buffers.v.resize(rows);
-        for (double& a : buffers.v) a = selected(random) ? 1.0 : 0.0;
+    if (buffers.twoInThree.size() < rows) {
+        buffers.twoInThree = randomSelection(rows, 2.0 / 3.0, 2);
+        buffers.oneInHundred = randomSelection(rows, 0.01, 3);
     }
     return buffers;
 }
 
-void runCase(benchmark::State& state, Case c, ColumnPath path) {
-    if (!columnPathAvailable(path)) {
-        state.SkipWithError("path not available on this processor");
-        return;
-    }
+void runCase(benchmark::State& state, Case c, const ColumnPath* path) {
     const std::size_t cells = static_cast<std::size_t>(c.M) * static_cast<std::size_t>(c.N);
     Buffers& b = buffersFor(cells, static_cast<std::size_t>(c.M));
+    const double* v = c.selection == Selection::oneInHundred ? b.oneInHundred.data() : b.twoInThree.data();
     using Clock = std::chrono::steady_clock;
     double copySeconds = 0.0, kernelSeconds = 0.0;
     for (auto _ : state) {
@@ -85,10 +83,9 @@ void runCase(benchmark::State& state, Case c, ColumnPath path) {
         benchmark::ClobberMemory();
         const auto copied = Clock::now();
         if (c.kernel == Kernel::plain) {
-            movingAverageColumnsOn(path, b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
+            movingAverageColumnsOn(*path, b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
         } else {
-            restrictedMovingAverageColumnsOn(path, b.x.data(), b.v.data(), b.y.data(), c.M, c.N,
-                                             c.W, c.S);
+            restrictedMovingAverageColumnsOn(*path, b.x.data(), v, b.y.data(), c.M, c.N, c.W, c.S);
         }
         benchmark::ClobberMemory();
         const auto averaged = Clock::now();
@@ -119,7 +116,7 @@ void floorAddChain(benchmark::State& state) {
         }
     }
     benchmark::DoNotOptimize(sum);
-    state.counters["ns_per_add"] = benchmark::Counter(
+    state.counters["seconds_per_add"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * 1024,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -139,22 +136,56 @@ __attribute__((target("avx"))) void floorDivide(benchmark::State& state) {
             }
         }
     }
-    state.counters["ns_per_cell"] = benchmark::Counter(
+    state.counters["seconds_per_cell"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * 128 * 8 * 4,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 #endif
 
+// What a lone column cannot beat beyond the add chain: the bytes it must move with
+// ordinary stores. `y = x + 0.0` and `y = x + v` read and write like the averages do
+// (the compiler may not turn them into a memcpy, which could use streaming stores).
+void floorCopy(benchmark::State& state, std::int32_t M) {
+    Buffers& b = buffersFor(static_cast<std::size_t>(M), static_cast<std::size_t>(M));
+    for (auto _ : state) {
+        for (std::int32_t i = 0; i < M; ++i) b.y[i] = b.x[i] + 0.0;
+        benchmark::ClobberMemory();
+    }
+    state.counters["seconds_per_row"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * M, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void floorStreamXV(benchmark::State& state, std::int32_t M) {
+    Buffers& b = buffersFor(static_cast<std::size_t>(M), static_cast<std::size_t>(M));
+    for (auto _ : state) {
+        for (std::int32_t i = 0; i < M; ++i) b.y[i] = b.x[i] + b.twoInThree[i];
+        benchmark::ClobberMemory();
+    }
+    state.counters["seconds_per_row"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * M, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+const char* selectionName(Selection selection) {
+    switch (selection) {
+    case Selection::none: return "";
+    case Selection::twoInThree: return "/V:2in3";
+    case Selection::oneInHundred: return "/V:1in100";
+    }
+    return "";
+}
+
 std::string caseName(const Case& c) {
     return std::string(c.kernel == Kernel::plain ? "plain" : "restricted") +
            "/M:" + std::to_string(c.M) + "/N:" + std::to_string(c.N) + "/W:" + std::to_string(c.W) +
-           "/S:" + std::to_string(c.S);
+           "/S:" + std::to_string(c.S) + selectionName(c.selection);
 }
 
-std::vector<Case> allCases() {
-    struct Shape {
-        std::int32_t M, N;
-    };
+struct Shape {
+    std::int32_t M, N;
+};
+
+// The matrices: every shape with short, middling and long windows, trailing and centred.
+std::vector<Case> matrixCases() {
     const Shape shapes[] = {
         {2000000, 8}, {100000, 64},                        // large: far beyond the caches
         {1000, 16},   {1000, 64},   {4000, 16}, {4000, 64},  // cache-resident
@@ -167,7 +198,8 @@ std::vector<Case> allCases() {
         for (const Shape& shape : shapes) {
             for (std::int32_t W : {3, 21, 1001}) {
                 for (std::int32_t S : {0, (W - 1) / 2}) {
-                    cases.push_back({kernel, shape.M, shape.N, W, S});
+                    const Selection selection = kernel == Kernel::plain ? Selection::none : Selection::twoInThree;
+                    cases.push_back({kernel, shape.M, shape.N, W, S, selection});
                 }
             }
         }
@@ -175,7 +207,21 @@ std::vector<Case> allCases() {
     return cases;
 }
 
-// The console report as usual, and the medians kept for the closing table.
+// One column in the caches and beyond them, W 21, S 10, with each selection.
+const std::int32_t kSingleColumnRows[] = {100000, 4000000};
+
+std::vector<Case> singleColumnCases() {
+    std::vector<Case> cases;
+    for (std::int32_t M : kSingleColumnRows) {
+        cases.push_back({Kernel::plain, M, 1, 21, 10, Selection::none});
+        for (Selection selection : {Selection::twoInThree, Selection::oneInHundred}) {
+            cases.push_back({Kernel::restricted, M, 1, 21, 10, selection});
+        }
+    }
+    return cases;
+}
+
+// The console report as usual, and the medians kept for the closing tables.
 class TableReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, Result> medians;
@@ -190,6 +236,10 @@ public:
             Result& result = medians[run.run_name.function_name];
             result.ratio = counter(run, "x_copy");
             result.nsPerCell = counter(run, "ns_per_cell");
+            // The floors count seconds per row or per addition.
+            if (result.nsPerCell == 0.0) {
+                result.nsPerCell = 1e9 * (counter(run, "seconds_per_row") + counter(run, "seconds_per_add"));
+            }
         }
     }
 
@@ -200,54 +250,121 @@ private:
     }
 };
 
-void printTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
+std::vector<const ColumnPath*> availablePaths() {
+    std::vector<const ColumnPath*> paths;
+    for (const ColumnPath& path : columnPaths()) {
+        if (path.available()) paths.push_back(&path);
+    }
+    return paths;
+}
+
+const Result* find(const std::map<std::string, Result>& medians, const std::string& name) {
+    const auto found = medians.find(name);
+    return found == medians.end() ? nullptr : &found->second;
+}
+
+std::string formatted(const char* format, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+void printMatrixTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
+    const std::vector<const ColumnPath*> paths = availablePaths();
     std::printf("\nMedians of the repetitions: time as a multiple of a copy of the same bytes, "
-                "and nanoseconds per matrix cell.\n\n");
-    std::printf("| kernel | M x N | W | S | avx | sse2 | column at a time "
-                "| ns/cell avx | sse2 | column |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+                "nanoseconds per matrix cell, and restricted / plain of the same shape on the "
+                "fastest path (%s).\n\n|kernel | M x N | W | S |", paths[0]->name);
+    for (const ColumnPath* path : paths) std::printf(" %s |", path->name);
+    for (const ColumnPath* path : paths) std::printf(" ns/cell %s |", path->name);
+    std::printf(" restricted / plain |\n|---|---|---|---|");
+    for (std::size_t i = 0; i < 2 * paths.size() + 1; ++i) std::printf("---|");
+    std::printf("\n");
     for (const Case& c : cases) {
         const std::string name = caseName(c);
         std::string ratios, times;
         bool any = false;
-        for (ColumnPath path : kPaths) {
-            const auto found = medians.find(name + "/" + pathName(path));
-            char ratio[32] = "-", time[32] = "-";
-            if (found != medians.end()) {
-                std::snprintf(ratio, sizeof ratio, "%.2f", found->second.ratio);
-                std::snprintf(time, sizeof time, "%.3f", found->second.nsPerCell);
-                any = true;
-            }
-            ratios += std::string(" ") + ratio + " |";
-            times += std::string(" ") + time + " |";
+        for (const ColumnPath* path : paths) {
+            const Result* result = find(medians, name + "/" + path->name);
+            ratios += " " + (result ? formatted("%.2f", result->ratio) : "-") + " |";
+            times += " " + (result ? formatted("%.3f", result->nsPerCell) : "-") + " |";
+            any = any || result != nullptr;
         }
         if (!any) continue;
-        std::printf("| %s | %d x %d | %d | %d |%s%s\n",
+        std::string versusPlain = "";
+        if (c.kernel == Kernel::restricted) {
+            Case plain = c;
+            plain.kernel = Kernel::plain;
+            plain.selection = Selection::none;
+            const Result* r = find(medians, name + "/" + paths[0]->name);
+            const Result* p = find(medians, caseName(plain) + "/" + paths[0]->name);
+            if (r && p && p->nsPerCell > 0.0) versusPlain = formatted("%.2f", r->nsPerCell / p->nsPerCell);
+        }
+        std::printf("| %s | %d x %d | %d | %d |%s%s %s |\n",
                     c.kernel == Kernel::plain ? "plain" : "restricted", c.M, c.N, c.W, c.S,
-                    ratios.c_str(), times.c_str());
+                    ratios.c_str(), times.c_str(), versusPlain.c_str());
+    }
+}
+
+// A lone column against its floor: the longer of the add chain (two additions per row)
+// and the bytes it moves (a copy for the plain average, x and v into y for the
+// restricted one), all timed in this run.
+void printSingleColumnTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
+    const Result* add = find(medians, "floor/add_chain");
+    if (add == nullptr) return;
+    const double chain = 2.0 * add->nsPerCell;
+    const std::vector<const ColumnPath*> paths = availablePaths();
+    std::printf("\nOne column, nanoseconds per row, and the fastest path (%s) as a multiple of "
+                "its floor. Add chain: %.3f ns per row.\n\n| kernel | M | selection | floor |",
+                paths[0]->name, chain);
+    for (const ColumnPath* path : paths) std::printf(" %s |", path->name);
+    std::printf(" %s / floor |\n|---|---|---|---|", paths[0]->name);
+    for (std::size_t i = 0; i < paths.size() + 1; ++i) std::printf("---|");
+    std::printf("\n");
+    for (const Case& c : cases) {
+        const bool plain = c.kernel == Kernel::plain;
+        const Result* memory = find(medians, std::string(plain ? "floor/copy" : "floor/stream_xv") +
+                                                 "/M:" + std::to_string(c.M));
+        const double floor = memory && memory->nsPerCell > chain ? memory->nsPerCell : chain;
+        std::printf("| %s | %d | %s | %.3f |", plain ? "plain" : "restricted", c.M,
+                    plain ? "-" : selectionName(c.selection) + 3, floor);
+        const Result* fastest = nullptr;
+        for (const ColumnPath* path : paths) {
+            const Result* result = find(medians, caseName(c) + "/" + path->name);
+            if (fastest == nullptr) fastest = result;
+            std::printf(" %s |", result ? formatted("%.3f", result->nsPerCell).c_str() : "-");
+        }
+        std::printf(" %s |\n", fastest ? formatted("%.2f", fastest->nsPerCell / floor).c_str() : "-");
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<Case> cases = allCases();
-    for (const Case& c : cases) {
-        for (ColumnPath path : kPaths) {
-            benchmark::RegisterBenchmark((caseName(c) + "/" + pathName(path)).c_str(), runCase, c, path)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond);
+    const std::vector<Case> matrices = matrixCases();
+    const std::vector<Case> singles = singleColumnCases();
+    for (const std::vector<Case>* cases : {&matrices, &singles}) {
+        for (const Case& c : *cases) {
+            for (const ColumnPath* path : availablePaths()) {
+                benchmark::RegisterBenchmark((caseName(c) + "/" + path->name).c_str(), runCase, c, path)
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMillisecond);
+            }
         }
+    }
+    for (std::int32_t M : kSingleColumnRows) {
+        benchmark::RegisterBenchmark(("floor/copy/M:" + std::to_string(M)).c_str(), floorCopy, M);
+        benchmark::RegisterBenchmark(("floor/stream_xv/M:" + std::to_string(M)).c_str(), floorStreamXV, M);
     }
 #if defined(__GNUC__) && defined(__x86_64__)
     benchmark::RegisterBenchmark("floor/add_chain", floorAddChain);
-    if (columnPathAvailable(ColumnPath::avx)) benchmark::RegisterBenchmark("floor/divide_avx", floorDivide);
+    if (__builtin_cpu_supports("avx")) benchmark::RegisterBenchmark("floor/divide_avx", floorDivide);
 #endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    printTable(cases, reporter.medians);
+    printMatrixTable(matrices, reporter.medians);
+    printSingleColumnTable(singles, reporter.medians);
     benchmark::Shutdown();
     return 0;
 }

@@ -21,15 +21,6 @@ double unwrittenMarker() {
     return value;
 }
 
-const char* nameOf(ColumnPath path) {
-    switch (path) {
-        case ColumnPath::columnAtATime: return "one column at a time";
-        case ColumnPath::sse2: return "SSE2";
-        case ColumnPath::avx: return "AVX";
-    }
-    return "?";
-}
-
 std::size_t cells(std::int32_t M, std::int32_t N) {
     return static_cast<std::size_t>(M) * static_cast<std::size_t>(N);
 }
@@ -122,8 +113,8 @@ std::string differenceOnAnyPath(const std::vector<double>& x, const std::vector<
     const std::vector<double> block(x.begin(), x.begin() + static_cast<long>(size));
     std::vector<double> flags;
     if (v != nullptr) flags.assign(v->begin(), v->begin() + M);
-    for (ColumnPath path : {ColumnPath::avx, ColumnPath::sse2, ColumnPath::columnAtATime}) {
-        if (!columnPathAvailable(path)) continue;
+    for (const ColumnPath& path : columnPaths()) {
+        if (!path.available()) continue;
         // Fresh allocations of exactly their length for every path, so that ASan puts
         // its red zones right after the last column, the last flag and the last cell.
         const std::vector<double> input(block);
@@ -135,7 +126,7 @@ std::string differenceOnAnyPath(const std::vector<double>& x, const std::vector<
             restrictedMovingAverageColumnsOn(path, input.data(), selection.data(), y.data(), M,
                                              N, W, S);
         }
-        const std::string name = nameOf(path);
+        const std::string name = path.name;
         const std::string difference = firstDifference(y, reference, rows, &arithmetic);
         if (!difference.empty()) {
             return name + " path differs from the column kernels at " + difference;

@@ -265,10 +265,23 @@ FuzzedBlock decodeBlock(const std::uint8_t* data, std::size_t size) {
     const int span = 1 + static_cast<int>(in.pick(60));
     const unsigned specialRate = 1 + static_cast<unsigned>(in.pick(64));
     const auto selectionKind = static_cast<unsigned>(in.pick(kSelectionKinds));
+    const bool poisonUnselected = in.pick(4) == 0;
     block.x.resize(static_cast<std::size_t>(block.M) * static_cast<std::size_t>(block.N));
     for (double& value : block.x) value = dataValue(in, kind, span, specialRate);
     block.data = kindName(kind);
-    if (block.restricted) selectionFlags(in, block, selectionKind);
+    if (block.restricted) {
+        selectionFlags(in, block, selectionKind);
+        // NaN and Inf where no sum may ever see them: in the rows that are not selected.
+        if (poisonUnselected) {
+            static const double kPoison[] = {kNaN, kInf, -kInf};
+            for (std::size_t i = 0; i < block.x.size(); ++i) {
+                if (block.v[i % block.v.size()] == 0.0) {
+                    block.x[i] = in.pick(2) == 0 ? kPoison[in.pick(3)] : specialValue(in);
+                }
+            }
+            block.data += ", NaN and Inf in unselected rows";
+        }
+    }
     return block;
 }
 

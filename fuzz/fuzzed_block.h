@@ -24,7 +24,7 @@ struct FuzzedBlock {
     std::int32_t M = 0, N = 0, W = 1, S = 0;
     std::vector<double> x;  // M x N, column-major
     std::vector<double> v;  // M flags, restricted average only
-    const char* data = "";  // what kind of values x holds
+    std::string data;  // what kind of values x holds
 };
 
 FuzzedBlock decodeBlock(const std::uint8_t* data, std::size_t size);

@@ -1,20 +1,32 @@
-// Several columns advanced together: the engine behind movingAverageColumns and
-// restrictedMovingAverageColumns, written once for any instruction set.
+// The engine behind every column path: written once for any instruction set, and
+// bit-identical to the column kernels in moving_average.h.
 //
-// An instruction set (Isa) supplies a vector V of kLanes doubles, one lane per column,
-// with lane-wise IEEE add, subtract and divide, a bitwise choice between two vectors,
-// and loads and stores that move one row, or a square tile of kLanes rows, between the
-// columns and the lanes. A chain is one such vector: kLanes neighbouring columns whose
-// running sums advance together, each lane seeing exactly its own column's additions,
+// An instruction set (Isa) supplies a vector V of kLanes doubles with lane-wise IEEE
+// add, subtract, divide and maximum, comparisons that give lane masks, a bitwise choice
+// between two vectors, loads and stores of consecutive doubles, and loads and stores
+// that move one row, or a square tile of kLanes rows, between kLanes columns and the
+// lanes. `Scalar` below is the instruction set of one lane, for targets without vectors.
+//
+// Several columns: a chain is one vector of kLanes neighbouring columns whose running
+// sums advance together, each lane seeing exactly its own column's additions,
 // subtractions and divisions in the column kernel's order. A group runs one or two
 // chains side by side, so that their chains of dependent additions overlap in time.
 //
+// One column: its running sum is one scalar chain, and everything around it (choosing
+// the operands, counting the selected rows, dividing, passing input through) runs in
+// vectors of consecutive rows, block by block, off the chain.
+//
 // Every control decision (the length of each phase, the divisors, and in the restricted
 // average the selection flags and the count of selected rows) depends on M, W, S and the
-// selection only, never on the data, so it is the same for every lane: it is taken once
-// per row in scalar code, and a column's phases become one schedule shared by all
-// columns. A row that is not selected leaves the sums untouched: the result of the update
-// is discarded by a bitwise choice, never masked into the data.
+// selection only, never on the data, so it is the same for every lane: a column's phases
+// become one schedule shared by all columns.
+//
+// The restricted average chooses operands, never results: a leaving row that is not
+// selected subtracts +0.0 and an entering one adds -0.0. For every double s (both zeros,
+// infinities, NaN payloads) s - (+0.0) and s + (-0.0) are s bit for bit, so the running
+// sum sees exactly the column kernel's operations, and its chain is the plain one: one
+// subtraction and one addition per row. (A product with a 0/1 flag would not do: NaN or
+// Inf times 0 is NaN.)
 //
 // One source per instruction set includes this header and is compiled for that target.
 // Everything here has internal linkage, so that no copy built for a wider instruction set
@@ -24,11 +36,73 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+
+// The small steps of a lone column's loop must sit inside it: a call would keep its
+// running sum in memory across the call, on the chain.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define ZORVAN_ALWAYS_INLINE __forceinline
+#else
+#define ZORVAN_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
 
 namespace {
 
+// What the plain average writes where its window holds no row of the column.
+constexpr double kEmptyWindow = std::numeric_limits<double>::quiet_NaN();
+
 inline std::int32_t smaller(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 inline std::int32_t larger(std::int32_t a, std::int32_t b) { return a < b ? b : a; }
+
+// One lane: the instruction set of targets without vectors, and of the rows that do not
+// fill a vector. Masks are doubles with all bits set or clear, chosen between bitwise,
+// so that no choice becomes a branch on the data.
+struct Scalar {
+    using V = double;
+    static constexpr int kLanes = 1;
+
+    static V all(double a) { return a; }
+    static V add(V a, V b) { return a + b; }
+    static V sub(V a, V b) { return a - b; }
+    static V div(V a, V b) { return a / b; }
+    static V max(V a, V b) { return a < b ? b : a; }  // never given a NaN
+    static V choose(V mask, V a, V b) {
+        const std::uint64_t m = bits(mask);
+        return fromBits((m & bits(a)) | (~m & bits(b)));
+    }
+    // Set where the flag selects: != 0.0, NaN included.
+    static V selection(double flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
+    static V selected(V flags) { return selection(flags); }
+    static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
+    static V ramp(double first, double /*step*/) { return first; }
+    static void prefetch(const double* p) {
+#if defined(__GNUC__) || defined(__clang__)
+        __builtin_prefetch(p);
+#else
+        static_cast<void>(p);
+#endif
+    }
+
+    static V load(const double* p) { return *p; }
+    static void store(double* p, V a) { *p = a; }
+    static V loadRow(const double* p, std::size_t /*stride*/) { return *p; }
+    static void storeRow(double* p, std::size_t /*stride*/, V a) { *p = a; }
+    static void loadTile(const double* p, std::size_t /*stride*/, V rows[1]) { rows[0] = *p; }
+    static void storeTile(double* p, std::size_t /*stride*/, const V rows[1]) { *p = rows[0]; }
+
+private:
+    static std::uint64_t bits(double a) {
+        std::uint64_t b;
+        std::memcpy(&b, &a, sizeof b);
+        return b;
+    }
+    static double fromBits(std::uint64_t b) {
+        double a;
+        std::memcpy(&a, &b, sizeof a);
+        return a;
+    }
+};
 
 // What a stretch of rows does to every column.
 enum class Step : unsigned char {
@@ -108,6 +182,24 @@ inline Schedule restrictedSchedule(std::int32_t M, std::int32_t W, std::int32_t 
     return schedule;
 }
 
+// Calls advance.template run<kLeave, kEnter, kEmit>(rows, stretch) for the step of the
+// stretch, with the step's three parts as compile-time constants.
+template <class Advance>
+void forStep(const Stretch& stretch, std::int32_t rows, Advance&& advance) {
+    switch (stretch.step) {
+    case Step::enter: advance.template run<false, true, false>(rows, stretch); break;
+    case Step::leaveEnter: advance.template run<true, true, false>(rows, stretch); break;
+    case Step::enterEmit: advance.template run<false, true, true>(rows, stretch); break;
+    case Step::leaveEnterEmit: advance.template run<true, true, true>(rows, stretch); break;
+    case Step::emit: advance.template run<false, false, true>(rows, stretch); break;
+    case Step::leaveEmit: advance.template run<true, false, true>(rows, stretch); break;
+    case Step::fill: advance.fill(rows); break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Several columns at once.
+
 // One chain: where its columns stand in the schedule and in their rows (the lead row
 // enters next, the trail row leaves next, the output row is written next).
 template <class Isa>
@@ -142,43 +234,90 @@ void eachChain(F&& f) {
     if constexpr (kCount == 2) f(ChainIndex<1>{});
 }
 
-// Plain average over `rows` rows of the same stretch for kCount chains: per row,
+// Both averages over `rows` rows of the same stretch for kCount chains: per row,
 // optionally the trail row leaves (subtracted), then the lead row enters (added), then
-// the output row receives sum / divisor. The chains take turns tile by tile, so that
-// their additions overlap.
-template <bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
-void advancePlain(Chain<Isa>* chains, std::int32_t rows, double change) {
+// the output row receives sum / divisor; the restricted average (kSelected) passes the
+// output row's own input through where its window selects nothing. The two averages
+// differ only in how the operands and the divisors are chosen. The chains take turns
+// tile by tile, so that their additions overlap.
+template <bool kSelected, bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
+void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change) {
     using V = typename Isa::V;
     constexpr int L = Isa::kLanes;
     V sum[kCount], by[kCount];
+    std::int32_t selected[kCount];
     for (int c = 0; c < kCount; ++c) {
         sum[c] = chains[c].sum;
         by[c] = Isa::all(chains[c].divisor);
+        selected[c] = chains[c].selected;
     }
-    // Steady windows keep their divisor; growing and shrinking ones move it by one, an
-    // exact step on whole numbers.
+    // The plain average's steady windows keep their divisor; growing and shrinking ones
+    // move it by one, an exact step on whole numbers.
     const bool moving = change != 0.0;
     const V step = Isa::all(change);
-    auto nextDivisor = [&](int c) {
-        if (moving) by[c] = Isa::add(by[c], step);
+
+    // What a row subtracts and adds: its samples, or a zero that changes no sum.
+    auto leaving = [&](int c, std::int32_t row, V value) {
+        if constexpr (kSelected) {
+            const double flag = chains[c].v[row];
+            selected[c] -= static_cast<std::int32_t>(flag != 0.0);
+            return Isa::choose(Isa::selection(flag), value, Isa::all(0.0));
+        } else {
+            static_cast<void>(c), static_cast<void>(row);
+            return value;
+        }
     };
+    auto entering = [&](int c, std::int32_t row, V value) {
+        if constexpr (kSelected) {
+            const double flag = chains[c].v[row];
+            selected[c] += static_cast<std::int32_t>(flag != 0.0);
+            return Isa::choose(Isa::selection(flag), value, Isa::all(-0.0));
+        } else {
+            static_cast<void>(c), static_cast<void>(row);
+            return value;
+        }
+    };
+    // The output row's quotient; an empty selection divides by one instead of zero, and
+    // its quotient is replaced by the input.
+    auto quotient = [&](int c) {
+        if constexpr (kSelected) {
+            return Isa::div(sum[c], Isa::all(static_cast<double>(larger(selected[c], 1))));
+        } else {
+            const V result = Isa::div(sum[c], by[c]);
+            if (moving) by[c] = Isa::add(by[c], step);
+            return result;
+        }
+    };
+
     std::int32_t done = 0;
     // Whole tiles: L rows of every column at once.
     for (; rows - done >= L; done += L) {
         eachChain<kCount>([&](auto c) {
             const Chain<Isa>& chain = chains[c];
-            V leaving[L], entering[L], result[L];
-            if constexpr (kLeave) Isa::loadTile(chain.x + chain.trail + done, chain.stride, leaving);
-            if constexpr (kEnter) Isa::loadTile(chain.x + chain.lead + done, chain.stride, entering);
+            V leave[L], enter[L], result[L];
+            bool passes[L];
+            bool anyPasses = false;
+            if constexpr (kLeave) Isa::loadTile(chain.x + chain.trail + done, chain.stride, leave);
+            if constexpr (kEnter) Isa::loadTile(chain.x + chain.lead + done, chain.stride, enter);
             for (int r = 0; r < L; ++r) {
-                if constexpr (kLeave) sum[c] = Isa::sub(sum[c], leaving[r]);
-                if constexpr (kEnter) sum[c] = Isa::add(sum[c], entering[r]);
+                if constexpr (kLeave) sum[c] = Isa::sub(sum[c], leaving(c, chain.trail + done + r, leave[r]));
+                if constexpr (kEnter) sum[c] = Isa::add(sum[c], entering(c, chain.lead + done + r, enter[r]));
                 if constexpr (kEmit) {
-                    result[r] = Isa::div(sum[c], by[c]);
-                    nextDivisor(c);
+                    result[r] = quotient(c);
+                    passes[r] = kSelected && selected[c] == 0;
+                    anyPasses = anyPasses || passes[r];
                 }
             }
-            if constexpr (kEmit) Isa::storeTile(chain.y + chain.out + done, chain.stride, result);
+            if constexpr (kEmit) {
+                if (anyPasses) {
+                    V own[L];
+                    Isa::loadTile(chain.x + chain.out + done, chain.stride, own);
+                    for (int r = 0; r < L; ++r) {
+                        if (passes[r]) result[r] = own[r];
+                    }
+                }
+                Isa::storeTile(chain.y + chain.out + done, chain.stride, result);
+            }
         });
     }
     // The rest, one row at a time.
@@ -186,103 +325,17 @@ void advancePlain(Chain<Isa>* chains, std::int32_t rows, double change) {
         eachChain<kCount>([&](auto c) {
             const Chain<Isa>& chain = chains[c];
             if constexpr (kLeave) {
-                sum[c] = Isa::sub(sum[c], Isa::loadRow(chain.x + chain.trail + done, chain.stride));
+                const std::int32_t row = chain.trail + done;
+                sum[c] = Isa::sub(sum[c], leaving(c, row, Isa::loadRow(chain.x + row, chain.stride)));
             }
             if constexpr (kEnter) {
-                sum[c] = Isa::add(sum[c], Isa::loadRow(chain.x + chain.lead + done, chain.stride));
+                const std::int32_t row = chain.lead + done;
+                sum[c] = Isa::add(sum[c], entering(c, row, Isa::loadRow(chain.x + row, chain.stride)));
             }
             if constexpr (kEmit) {
-                Isa::storeRow(chain.y + chain.out + done, chain.stride, Isa::div(sum[c], by[c]));
-                nextDivisor(c);
-            }
-        });
-    }
-    for (int c = 0; c < kCount; ++c) {
-        chains[c].sum = sum[c];
-        chains[c].divisor = chains[c].divisor + rows * change;
-        if constexpr (kLeave) chains[c].trail += rows;
-        if constexpr (kEnter) chains[c].lead += rows;
-        if constexpr (kEmit) chains[c].out += rows;
-    }
-}
-
-// The same value in `rows` output rows of every column of the chains.
-template <int kCount, class Isa>
-void fillRows(Chain<Isa>* chains, std::int32_t rows, double value) {
-    for (int c = 0; c < kCount; ++c) {
-        double* column = chains[c].y + chains[c].out;
-        for (int lane = 0; lane < Isa::kLanes; ++lane, column += chains[c].stride) {
-            for (std::int32_t r = 0; r < rows; ++r) column[r] = value;
-        }
-        chains[c].out += rows;
-    }
-}
-
-// Restricted average over `rows` rows of the same stretch for kCount chains: per row,
-// optionally the trail row leaves and the lead row enters, each only if selected; then
-// the output row receives sum / selected, or its own input where the window selects
-// nothing.
-template <bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
-void advanceSelected(Chain<Isa>* chains, std::int32_t rows) {
-    using V = typename Isa::V;
-    constexpr int L = Isa::kLanes;
-    V sum[kCount];
-    std::int32_t selected[kCount];
-    for (int c = 0; c < kCount; ++c) {
-        sum[c] = chains[c].sum;
-        selected[c] = chains[c].selected;
-    }
-    // A row's flag as a lane mask for the sums, and as 1 or 0 for the count; neither
-    // depends on a branch on the data.
-    auto leave = [&](int c, std::int32_t row, V value) {
-        const double flag = chains[c].v[row];
-        sum[c] = Isa::choose(Isa::selection(flag), Isa::sub(sum[c], value), sum[c]);
-        selected[c] -= static_cast<std::int32_t>(flag != 0.0);
-    };
-    auto enter = [&](int c, std::int32_t row, V value) {
-        const double flag = chains[c].v[row];
-        sum[c] = Isa::choose(Isa::selection(flag), Isa::add(sum[c], value), sum[c]);
-        selected[c] += static_cast<std::int32_t>(flag != 0.0);
-    };
-    std::int32_t done = 0;
-    for (; rows - done >= L; done += L) {
-        eachChain<kCount>([&](auto c) {
-            const Chain<Isa>& chain = chains[c];
-            V leaving[L], entering[L], result[L], passes[L];
-            if constexpr (kLeave) Isa::loadTile(chain.x + chain.trail + done, chain.stride, leaving);
-            if constexpr (kEnter) Isa::loadTile(chain.x + chain.lead + done, chain.stride, entering);
-            bool anyPasses = false;
-            for (int r = 0; r < L; ++r) {
-                if constexpr (kLeave) leave(c, chain.trail + done + r, leaving[r]);
-                if constexpr (kEnter) enter(c, chain.lead + done + r, entering[r]);
-                if constexpr (kEmit) {
-                    // A window without selected rows divides by zero here; its quotient
-                    // is replaced by the input below.
-                    const V count = Isa::all(static_cast<double>(selected[c]));
-                    result[r] = Isa::div(sum[c], count);
-                    passes[r] = Isa::isZero(count);
-                    anyPasses = anyPasses || selected[c] == 0;
-                }
-            }
-            if constexpr (kEmit) {
-                if (anyPasses) {
-                    V own[L];
-                    Isa::loadTile(chain.x + chain.out + done, chain.stride, own);
-                    for (int r = 0; r < L; ++r) result[r] = Isa::choose(passes[r], own[r], result[r]);
-                }
-                Isa::storeTile(chain.y + chain.out + done, chain.stride, result);
-            }
-        });
-    }
-    for (; done < rows; ++done) {
-        eachChain<kCount>([&](auto c) {
-            const Chain<Isa>& chain = chains[c];
-            if constexpr (kLeave) leave(c, chain.trail + done, Isa::loadRow(chain.x + chain.trail + done, chain.stride));
-            if constexpr (kEnter) enter(c, chain.lead + done, Isa::loadRow(chain.x + chain.lead + done, chain.stride));
-            if constexpr (kEmit) {
-                const V result = selected[c] == 0
+                const V result = kSelected && selected[c] == 0
                                      ? Isa::loadRow(chain.x + chain.out + done, chain.stride)
-                                     : Isa::div(sum[c], Isa::all(static_cast<double>(selected[c])));
+                                     : quotient(c);
                 Isa::storeRow(chain.y + chain.out + done, chain.stride, result);
             }
         });
@@ -290,20 +343,34 @@ void advanceSelected(Chain<Isa>* chains, std::int32_t rows) {
     for (int c = 0; c < kCount; ++c) {
         chains[c].sum = sum[c];
         chains[c].selected = selected[c];
+        chains[c].divisor = chains[c].divisor + rows * change;
         if constexpr (kLeave) chains[c].trail += rows;
         if constexpr (kEnter) chains[c].lead += rows;
         if constexpr (kEmit) chains[c].out += rows;
     }
 }
 
-template <bool kSelected, bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
-void advance(Chain<Isa>* chains, std::int32_t rows, double change) {
-    if constexpr (kSelected) {
-        advanceSelected<kLeave, kEnter, kEmit, kCount>(chains, rows);
-    } else {
-        advancePlain<kLeave, kEnter, kEmit, kCount>(chains, rows, change);
+// What a step does to kCount chains that stand at the same point of the schedule.
+template <bool kSelected, int kCount, class Isa>
+struct ChainSteps {
+    Chain<Isa>* chains;
+    double emptyWindow;
+
+    template <bool kLeave, bool kEnter, bool kEmit>
+    void run(std::int32_t rows, const Stretch& stretch) {
+        advanceChains<kSelected, kLeave, kEnter, kEmit, kCount>(chains, rows, stretch.change);
     }
-}
+    // The same value in `rows` output rows of every column of the chains.
+    void fill(std::int32_t rows) {
+        for (int c = 0; c < kCount; ++c) {
+            double* column = chains[c].y + chains[c].out;
+            for (int lane = 0; lane < Isa::kLanes; ++lane, column += chains[c].stride) {
+                for (std::int32_t r = 0; r < rows; ++r) column[r] = emptyWindow;
+            }
+            chains[c].out += rows;
+        }
+    }
+};
 
 // Moves kCount chains, all at the same point of the schedule, `rows` further within
 // their current stretch.
@@ -314,16 +381,7 @@ void advanceInStretch(Chain<Isa>* chains, const Schedule& schedule, std::int32_t
     for (int c = 0; c < kCount; ++c) {
         if (chains[c].stretchRows == 0) chains[c].divisor = stretch.divisor;
     }
-    const double change = stretch.change;
-    switch (stretch.step) {
-    case Step::enter: advance<kSelected, false, true, false, kCount>(chains, rows, change); break;
-    case Step::leaveEnter: advance<kSelected, true, true, false, kCount>(chains, rows, change); break;
-    case Step::enterEmit: advance<kSelected, false, true, true, kCount>(chains, rows, change); break;
-    case Step::leaveEnterEmit: advance<kSelected, true, true, true, kCount>(chains, rows, change); break;
-    case Step::emit: advance<kSelected, false, false, true, kCount>(chains, rows, change); break;
-    case Step::leaveEmit: advance<kSelected, true, false, true, kCount>(chains, rows, change); break;
-    case Step::fill: fillRows<kCount>(chains, rows, emptyWindow); break;
-    }
+    forStep(stretch, rows, ChainSteps<kSelected, kCount, Isa>{chains, emptyWindow});
     for (int c = 0; c < kCount; ++c) {
         chains[c].stretchRows += rows;
         if (chains[c].stretchRows == stretch.rows) {
@@ -407,8 +465,7 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
 // Beyond the caches the memory sets the pace and one chain keeps up with it; two chains
 // would also keep twice as many trailing rows (W rows behind the lead, for every column)
 // in flight, which for long windows no longer fit the first-level cache and come back
-// from further away. (The restricted average's single chain, with its longer chain of
-// dependent operations per row, gains nothing from it.)
+// from further away.
 template <class Isa>
 bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
     constexpr std::size_t kFirstLevel = 32 * 1024, kBeyondCaches = 8 * 1024 * 1024;  // bytes
@@ -421,13 +478,12 @@ bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
 // the first column left over. W >= 1, S >= 0; v is null for the plain average.
 template <class Isa, int kChains>
 std::int32_t averageGroups(const double* x, const double* v, double* y, std::int32_t M,
-                           std::int32_t N, std::int32_t W, std::int32_t S, double emptyWindow,
+                           std::int32_t N, const Schedule& schedule, double emptyWindow,
                            std::int32_t first) {
     constexpr std::int32_t kColumns = Isa::kLanes * kChains;
     if (N - first < kColumns) return first;
     const std::size_t stride = static_cast<std::size_t>(M);
     const std::int32_t lag = kChains > 1 ? chainLag<Isa>(M) : 0;
-    const Schedule schedule = v == nullptr ? plainSchedule(M, W, S) : restrictedSchedule(M, W, S);
     // Short columns make short streams that the processor's prefetchers barely notice
     // before they end, so the next group's input is requested ahead of time.
     const std::size_t groupCells = kColumns * stride;
@@ -447,6 +503,223 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
         }
     }
     return first;
+}
+
+// ---------------------------------------------------------------------------------------
+// One column alone.
+
+// Rows per block: the block's operands, sums and counts sit in a few KiB of stack, in the
+// first-level cache, between the passes over them.
+constexpr std::int32_t kBlockRows = 64;
+// How far ahead of the lead and output rows a lone column requests its data. Its chain
+// of additions holds back how far ahead the processor reads by itself.
+constexpr std::int32_t kPrefetchRows = 512;
+
+// A lone column's place in its rows and the state of its running sum.
+struct Column {
+    const double* x;
+    const double* v;  // restricted average only
+    double* y;
+    std::int32_t M;
+    std::int32_t lead = 0, trail = 0, out = 0;
+    double sum = 0.0;
+    double selected = 0.0;  // selected rows in the window, a whole number
+};
+
+// Where the passes of one block of a lone column read and write; every pointer is at
+// the block's first row.
+struct BlockRows {
+    const double* leavingX;  // the rows that leave, and their flags
+    const double* leavingV;
+    const double* enteringX;  // the rows that enter, and their flags
+    const double* enteringV;
+    const double* ownX;  // the output rows' own input, passed through where nothing is selected
+    double* y;
+    std::int32_t first;  // the block's first row in the stretch
+};
+
+// The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a leaving
+// row's sample or +0.0, an entering row's sample or -0.0, and the change of the count of
+// selected rows.
+template <bool kLeave, bool kEnter, class R>
+ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, double* leave,
+                                         double* enter, double* change) {
+    using V = typename R::V;
+    const V one = R::all(1.0), zero = R::all(0.0);
+    V counted = zero;
+    if constexpr (kEnter) {
+        const V selected = R::selected(R::load(at.enteringV + r));
+        R::store(enter + r, R::choose(selected, R::load(at.enteringX + r), R::all(-0.0)));
+        counted = R::choose(selected, one, zero);
+    }
+    if constexpr (kLeave) {
+        const V selected = R::selected(R::load(at.leavingV + r));
+        R::store(leave + r, R::choose(selected, R::load(at.leavingX + r), zero));
+        counted = R::sub(counted, R::choose(selected, one, zero));
+    }
+    R::store(change + r, counted);
+}
+
+// Output rows r .. r + R::kLanes - 1 of a block from their sums (and counts), in one
+// vector of R.
+template <bool kSelected, class R>
+ZORVAN_ALWAYS_INLINE void emitRows(const BlockRows& at, std::int32_t r, const double* sums,
+                                   const double* counts, double divisor, double change) {
+    using V = typename R::V;
+    const V sum = R::load(sums + r);
+    if constexpr (kSelected) {
+        // An empty selection divides by one instead of zero; the input replaces it.
+        const V count = R::load(counts + r);
+        const V quotient = R::div(sum, R::max(count, R::all(1.0)));
+        R::store(at.y + r, R::choose(R::isZero(count), R::load(at.ownX + r), quotient));
+    } else {
+        // The divisors: whole numbers stepping by `change` per row.
+        const double row = static_cast<double>(at.first) + static_cast<double>(r);
+        R::store(at.y + r, R::div(sum, R::ramp(divisor + row * change, change)));
+    }
+}
+
+// `rows` rows of one stretch of a lone column, in blocks of kBlockRows rows. Each block
+// has three passes: its operands are chosen (restricted average only; the plain one adds
+// its samples as they are), its chain runs (the only dependent operations), and its
+// outputs are written. The passes of neighbouring blocks are interleaved a vector at a
+// time: while the chain of block b runs, the operands of block b + 1 are chosen and the
+// outputs of block b - 1 are written, so that the processor, waiting on the chain, always
+// has independent work in view; and every pass reads what was stored a block ago.
+template <bool kSelected, bool kLeave, bool kEnter, bool kEmit, class Isa>
+void advanceColumn(Column& column, std::int32_t rows, double divisor, double change) {
+    constexpr bool kChoose = kSelected && (kLeave || kEnter);
+    constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
+    static_assert(B % L == 0, "blocks of whole vectors");
+    double leave[2][B], enter[2][B], counted[2][B], sums[2][B], counts[2][B];
+    const std::int32_t M = column.M;
+    auto blockAt = [&](std::int32_t first) {
+        return BlockRows{column.x + column.trail + first, column.v + column.trail + first,
+                         column.x + column.lead + first,  column.v + column.lead + first,
+                         column.x + column.out + first,   column.y + column.out + first, first};
+    };
+    // Rows [first, last) of a block in one pass: vectors, then single rows.
+    auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {
+        std::int32_t r = 0;
+        for (; n - r >= L; r += L) chooseOperands<kLeave, kEnter, Isa>(at, r, leave[k], enter[k], counted[k]);
+        for (; r < n; ++r) chooseOperands<kLeave, kEnter, Scalar>(at, r, leave[k], enter[k], counted[k]);
+    };
+    auto emitAll = [&](const BlockRows& at, std::int32_t n, int k) {
+        std::int32_t r = 0;
+        for (; n - r >= L; r += L) emitRows<kSelected, Isa>(at, r, sums[k], counts[k], divisor, change);
+        for (; r < n; ++r) emitRows<kSelected, Scalar>(at, r, sums[k], counts[k], divisor, change);
+    };
+
+    double sum = column.sum, selected = column.selected;
+    if constexpr (kChoose) chooseAll(blockAt(0), smaller(B, rows), 0);
+    for (std::int32_t done = 0, k = 0; done < rows; done += B, k ^= 1) {
+        const std::int32_t n = smaller(B, rows - done);
+        const std::int32_t nextRows = larger(0, smaller(B, rows - done - B));
+        // Requests for the data a few blocks on, inside the column only.
+        const BlockRows ahead = blockAt(done + kPrefetchRows);
+        for (std::int32_t r = 0; r < n; r += 8) {
+            if (kEnter && column.lead + done + kPrefetchRows + r < M) {
+                Isa::prefetch(ahead.enteringX + r);
+                if (kSelected) Isa::prefetch(ahead.enteringV + r);
+            }
+            if (kEmit && column.out + done + kPrefetchRows + r < M) Isa::prefetch(ahead.y + r);
+        }
+        const BlockRows here = blockAt(done), previous = blockAt(done - B), next = blockAt(done + B);
+        const double* leaving = kChoose ? leave[k] : here.leavingX;
+        const double* entering = kChoose ? enter[k] : here.enteringX;
+        const double* countChanges = counted[k];
+        double* blockSums = sums[k];
+        double* blockCounts = counts[k];
+        auto chain = [&](std::int32_t r) {
+            if constexpr (kLeave) sum = sum - leaving[r];
+            if constexpr (kEnter) sum = sum + entering[r];
+            if constexpr (kEmit) blockSums[r] = sum;
+            if constexpr (kSelected) {
+                if constexpr (kChoose) selected = selected + countChanges[r];
+                if constexpr (kEmit) blockCounts[r] = selected;
+            }
+        };
+        if (n == B && nextRows == B && done > 0) {
+            // A whole block between two whole ones: the three passes interleaved.
+            for (std::int32_t r = 0; r < B; r += L) {
+                for (std::int32_t i = 0; i < L; ++i) chain(r + i);
+                if constexpr (kEmit) emitRows<kSelected, Isa>(previous, r, sums[k ^ 1], counts[k ^ 1], divisor, change);
+                if constexpr (kChoose) chooseOperands<kLeave, kEnter, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counted[k ^ 1]);
+            }
+        } else {
+            // The first and the last blocks: one pass after the other.
+            for (std::int32_t r = 0; r < n; ++r) chain(r);
+            if constexpr (kEmit) {
+                if (done > 0) emitAll(previous, B, k ^ 1);
+            }
+            if constexpr (kChoose) chooseAll(next, nextRows, k ^ 1);
+        }
+        if (done + B >= rows) {
+            if constexpr (kEmit) emitAll(here, n, k);
+        }
+    }
+    column.sum = sum;
+    column.selected = selected;
+    if constexpr (kLeave) column.trail += rows;
+    if constexpr (kEnter) column.lead += rows;
+    if constexpr (kEmit) column.out += rows;
+}
+
+// What a step does to a lone column.
+template <bool kSelected, class Isa>
+struct ColumnSteps {
+    Column& column;
+    double emptyWindow;
+
+    template <bool kLeave, bool kEnter, bool kEmit>
+    void run(std::int32_t rows, const Stretch& stretch) {
+        advanceColumn<kSelected, kLeave, kEnter, kEmit, Isa>(column, rows, stretch.divisor,
+                                                             stretch.change);
+    }
+    void fill(std::int32_t rows) {
+        for (std::int32_t r = 0; r < rows; ++r) column.y[column.out + r] = emptyWindow;
+        column.out += rows;
+    }
+};
+
+// One column of M rows through the whole schedule.
+template <bool kSelected, class Isa>
+void averageColumn(const double* x, const double* v, double* y, std::int32_t M,
+                   const Schedule& schedule, double emptyWindow) {
+    Column column{x, v, y, M};
+    for (int i = 0; i < schedule.count; ++i) {
+        const Stretch& stretch = schedule.stretches[i];
+        forStep(stretch, stretch.rows, ColumnSteps<kSelected, Isa>{column, emptyWindow});
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// A whole block: groups of Wide's lanes (two chains, then one), then groups of Narrow's,
+// then every column left over on its own, its rows in Wide's vectors. M >= 1, W >= 1,
+// S >= 0; v is null for the plain average. With `twoChainsEverywhere` false the plain
+// average of long windows beyond the caches runs Wide in single chains only.
+template <class Wide, class Narrow>
+void averageBlock(const double* x, const double* v, double* y, std::int32_t M, std::int32_t N,
+                  std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
+    const double emptyWindow = kEmptyWindow;
+    const Schedule schedule = v == nullptr ? plainSchedule(M, W, S) : restrictedSchedule(M, W, S);
+    std::int32_t next = 0;
+    if (v != nullptr || twoChainsEverywhere || !preferSingleChains<Wide>(M, N, W)) {
+        next = averageGroups<Wide, 2>(x, v, y, M, N, schedule, emptyWindow, next);
+    }
+    next = averageGroups<Wide, 1>(x, v, y, M, N, schedule, emptyWindow, next);
+    if constexpr (Narrow::kLanes < Wide::kLanes) {
+        next = averageGroups<Narrow, 2>(x, v, y, M, N, schedule, emptyWindow, next);
+        next = averageGroups<Narrow, 1>(x, v, y, M, N, schedule, emptyWindow, next);
+    }
+    for (; next < N; ++next) {
+        const std::size_t offset = static_cast<std::size_t>(next) * static_cast<std::size_t>(M);
+        if (v == nullptr) {
+            averageColumn<false, Wide>(x + offset, v, y + offset, M, schedule, emptyWindow);
+        } else {
+            averageColumn<true, Wide>(x + offset, v, y + offset, M, schedule, emptyWindow);
+        }
+    }
 }
 
 }  // namespace

@@ -1,29 +1,44 @@
-// The ways the multi-column averages can run, for tests and benchmarks that compare
-// them. movingAverageColumns and restrictedMovingAverageColumns pick the widest path
-// the processor has; these entries take the path as an argument instead.
+// The ways the multi-column averages can run, listed once: dispatch, tests, fuzzers and
+// benchmarks all go through columnPaths(). movingAverageColumns and
+// restrictedMovingAverageColumns take the first path the processor can run; the entries
+// below take the path as an argument instead.
 #ifndef ZORVAN_KERNELS_COLUMN_PATHS_H
 #define ZORVAN_KERNELS_COLUMN_PATHS_H
 
+#include <cstddef>
 #include <cstdint>
 
-enum class ColumnPath {
-    columnAtATime,  // the column kernels, one column after the other
-    sse2,           // groups of 2 and 4 columns in 128-bit vectors (every x86-64)
-    avx,            // groups of 4 and 8 columns in 256-bit vectors, then as sse2
+struct ColumnPath {
+    const char* name;
+    bool (*available)();  // whether this build and this processor can run it
+    // Every column of the block, as movingAverageColumns and restrictedMovingAverageColumns;
+    // M >= 1, W >= 1, S >= 0.
+    void (*plain)(const double* x, double* y, std::int32_t M, std::int32_t N, std::int32_t W,
+                  std::int32_t S);
+    void (*restricted)(const double* x, const double* v, double* y, std::int32_t M,
+                       std::int32_t N, std::int32_t W, std::int32_t S);
 };
 
-// Whether this build and this processor can run the path.
-bool columnPathAvailable(ColumnPath path);
+struct ColumnPaths {
+    const ColumnPath* first;
+    std::size_t count;
+    const ColumnPath* begin() const { return first; }
+    const ColumnPath* end() const { return first + count; }
+};
 
-// The widest available path.
-ColumnPath widestColumnPath();
+// Every path of this build, the fastest first. The last is the column kernels applied
+// one column after the other: the reference the others are compared with.
+ColumnPaths columnPaths();
+
+// The first available path.
+const ColumnPath& fastestColumnPath();
 
 // As movingAverageColumns and restrictedMovingAverageColumns, on the given path, which
-// must be available.
-void movingAverageColumnsOn(ColumnPath path, const double* x, double* y, std::int32_t M,
+// must be available; any M, W and S.
+void movingAverageColumnsOn(const ColumnPath& path, const double* x, double* y, std::int32_t M,
                             std::int32_t N, std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsOn(ColumnPath path, const double* x, const double* v,
-                                      double* y, std::int32_t M, std::int32_t N,
-                                      std::int32_t W, std::int32_t S);
+void restrictedMovingAverageColumnsOn(const ColumnPath& path, const double* x, const double* v,
+                                      double* y, std::int32_t M, std::int32_t N, std::int32_t W,
+                                      std::int32_t S);
 
 #endif

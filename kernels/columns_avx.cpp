@@ -1,9 +1,8 @@
-// The 256-bit path: four columns per vector. Compiled with AVX enabled and called only
-// where the processor has it; nothing here is shared with the other sources (see
-// column_groups.h).
-#include "columns_avx.h"
-
+// The 256-bit path: four columns per vector, then two, and a lone column's rows four at
+// a time. Compiled with AVX enabled and called only where the processor has it; nothing
+// here is shared with the other sources (see column_groups.h).
 #include "column_groups.h"
+#include "sse2_lanes.h"
 
 #include <immintrin.h>
 
@@ -17,17 +16,22 @@ struct Avx {
     static V add(V a, V b) { return _mm256_add_pd(a, b); }
     static V sub(V a, V b) { return _mm256_sub_pd(a, b); }
     static V div(V a, V b) { return _mm256_div_pd(a, b); }
+    static V max(V a, V b) { return _mm256_max_pd(a, b); }
     // Lanes of a where mask is set, of b elsewhere, bit for bit.
     static V choose(V mask, V a, V b) {
         return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
     }
-    // Set where flag != 0.0 (NaN included).
-    static V selection(double flag) {
-        return _mm256_cmp_pd(_mm256_set1_pd(flag), _mm256_setzero_pd(), _CMP_NEQ_UQ);
-    }
+    // Set where a flag != 0.0 (NaN included).
+    static V selected(V flags) { return _mm256_cmp_pd(flags, _mm256_setzero_pd(), _CMP_NEQ_UQ); }
+    static V selection(double flag) { return selected(_mm256_set1_pd(flag)); }
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
+    static V ramp(double first, double step) {
+        return _mm256_set_pd(first + 3 * step, first + 2 * step, first + step, first);
+    }
     static void prefetch(const double* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
 
+    static V load(const double* p) { return _mm256_loadu_pd(p); }
+    static void store(double* p, V a) { _mm256_storeu_pd(p, a); }
     // p[0], p[stride], p[2 stride], p[3 stride]: one row of four columns.
     static V loadRow(const double* p, std::size_t stride) {
         const __m128d low = _mm_loadh_pd(_mm_load_sd(p), p + stride);
@@ -76,23 +80,15 @@ struct Avx {
 
 }  // namespace
 
-std::int32_t movingAverageColumnsAvx(const double* x, double* y, std::int32_t M,
-                                     std::int32_t N, std::int32_t W, std::int32_t S,
-                                     double emptyWindow) {
-    std::int32_t next = 0;
-    if (!preferSingleChains<Avx>(M, N, W)) {
-        next = averageGroups<Avx, 2>(x, nullptr, y, M, N, W, S, emptyWindow, next);
-    }
-    next = averageGroups<Avx, 1>(x, nullptr, y, M, N, W, S, emptyWindow, next);
+void movingAverageColumnsAvx(const double* x, double* y, std::int32_t M, std::int32_t N,
+                             std::int32_t W, std::int32_t S) {
+    averageBlock<Avx, Sse2>(x, nullptr, y, M, N, W, S, false);
     _mm256_zeroupper();  // the callers run 128-bit code
-    return next;
 }
 
-std::int32_t restrictedMovingAverageColumnsAvx(const double* x, const double* v, double* y,
-                                               std::int32_t M, std::int32_t N, std::int32_t W,
-                                               std::int32_t S) {
-    std::int32_t next = averageGroups<Avx, 2>(x, v, y, M, N, W, S, 0.0, 0);
-    next = averageGroups<Avx, 1>(x, v, y, M, N, W, S, 0.0, next);
+void restrictedMovingAverageColumnsAvx(const double* x, const double* v, double* y,
+                                       std::int32_t M, std::int32_t N, std::int32_t W,
+                                       std::int32_t S) {
+    averageBlock<Avx, Sse2>(x, v, y, M, N, W, S, false);
     _mm256_zeroupper();
-    return next;
 }

@@ -22,14 +22,4 @@ void movingAverageColumn(const double* x, double* y, std::int32_t M, std::int32_
 void restrictedMovingAverageColumn(const double* x, const double* v, double* y,
                                    std::int32_t M, std::int32_t W, std::int32_t S);
 
-// The two averages over every column of an M x N column-major block (column c starts
-// at element c * M), bit-identical to the column kernels above applied to each column.
-// Several columns advance together, each with its own running sum, in vectors as wide
-// as the processor has. x and y must not overlap; v serves every column.
-void movingAverageColumns(const double* x, double* y, std::int32_t M, std::int32_t N,
-                          std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumns(const double* x, const double* v, double* y,
-                                    std::int32_t M, std::int32_t N, std::int32_t W,
-                                    std::int32_t S);
-
 #endif

@@ -2,7 +2,7 @@
 // over windows of W rows whose last row lies S rows after the output row (S = 0:
 // trailing; S = (W-1)/2 for odd W: centred), cut at the ends of the column.
 #include "gateway_common.h"
-#include "moving_average.h"
+#include "columns.h"
 
 namespace {
 

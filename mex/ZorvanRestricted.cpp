@@ -2,7 +2,7 @@
 // average of each column of X over the rows that V selects (V(r) ~= 0, NaN included)
 // within each window; where a window selects no row, X passes through.
 #include "gateway_common.h"
-#include "moving_average.h"
+#include "columns.h"
 
 namespace {
 

@@ -1,14 +1,6 @@
-# The test programs of the Windows cross build: GoogleTest built from Debian's sources
-# (its package holds libraries for the build machine only), the C++ runtime DLLs beside
-# the programs, and every test run under Wine in a prefix of its own.
-set(ZORVAN_GOOGLETEST_SOURCE /usr/src/googletest/googletest
-    CACHE PATH "GoogleTest sources, built for the target")
-if(NOT EXISTS ${ZORVAN_GOOGLETEST_SOURCE}/CMakeLists.txt)
-    message(FATAL_ERROR "No GoogleTest sources in ${ZORVAN_GOOGLETEST_SOURCE} "
-                        "(Debian: apt-get install libgtest-dev)")
-endif()
-add_subdirectory(${ZORVAN_GOOGLETEST_SOURCE} ${CMAKE_CURRENT_BINARY_DIR}/googletest
-                 EXCLUDE_FROM_ALL)
+# The test programs of the Windows cross build: GoogleTest built for Windows, the C++
+# runtime DLLs beside the programs, and every test run under Wine in a prefix of its own.
+include(${CMAKE_CURRENT_LIST_DIR}/../googletest_from_source.cmake)
 
 # The stand-in host (libmx.dll, libmex.dll) and the test programs share one C++ runtime,
 # the toolchain's DLLs, as a real host keeps one runtime for itself. An error thrown in

@@ -1,0 +1,16 @@
+// The 128-bit path: two columns per vector, on every x86-64 processor.
+#if (defined(__x86_64__) || defined(_M_X64)) && !defined(_M_ARM64EC)
+#include "column_groups.h"
+#include "sse2_lanes.h"
+
+void movingAverageColumnsSse2(const double* x, double* y, std::int32_t M, std::int32_t N,
+                              std::int32_t W, std::int32_t S) {
+    averageBlock<Sse2, Sse2>(x, nullptr, y, M, N, W, S, true);
+}
+
+void restrictedMovingAverageColumnsSse2(const double* x, const double* v, double* y,
+                                        std::int32_t M, std::int32_t N, std::int32_t W,
+                                        std::int32_t S) {
+    averageBlock<Sse2, Sse2>(x, v, y, M, N, W, S, true);
+}
+#endif
