@@ -37,8 +37,11 @@ struct Case {
 };
 
 struct Result {
-    double ratio = 0.0;      // median time over copy time
-    double nsPerCell = 0.0;  // median nanoseconds per matrix cell
+    double ratio = 0.0;         // median time over copy time
+    double nsPerCell = 0.0;     // median nanoseconds per matrix cell
+    double versusPlain = 0.0;   // restricted: median time over the plain average's
+    double versusMoving = 0.0;  // one column: median time over moving its bytes alone
+    double movingNsPerRow = 0.0;
 };
 
 // One set of buffers for every case, sized for the largest; X holds finite values of
@@ -71,31 +74,63 @@ Buffers& buffersFor(std::size_t cells, std::size_t rows) {
     return buffers;
 }
 
+// What a lone column cannot beat beyond the add chain: the bytes it must move with
+// ordinary stores, x into y for the plain average, x and v into y for the restricted
+// one. `x + 0.0` and `x + v` keep the compiler from making a memcpy of them, which could
+// use streaming stores.
+void moveLikeTheAverage(const Case& c, const Buffers& b, const double* v, double* y) {
+    if (c.kernel == Kernel::plain) {
+        for (std::int32_t i = 0; i < c.M; ++i) y[i] = b.x[static_cast<std::size_t>(i)] + 0.0;
+    } else {
+        for (std::int32_t i = 0; i < c.M; ++i) y[i] = b.x[static_cast<std::size_t>(i)] + v[i];
+    }
+}
+
+// Each iteration times, one after the other on the same buffers: a copy of X, the plain
+// average of the same shape (for the restricted cases), the case itself, and for a lone
+// column the bytes it moves. Their ratios come from the same iterations, so the drift
+// of a shared machine cancels out.
 void runCase(benchmark::State& state, Case c, const ColumnPath* path) {
     const std::size_t cells = static_cast<std::size_t>(c.M) * static_cast<std::size_t>(c.N);
     Buffers& b = buffersFor(cells, static_cast<std::size_t>(c.M));
     const double* v = c.selection == Selection::oneInHundred ? b.oneInHundred.data() : b.twoInThree.data();
+    const bool restricted = c.kernel == Kernel::restricted, lone = c.N == 1;
     using Clock = std::chrono::steady_clock;
-    double copySeconds = 0.0, kernelSeconds = 0.0;
+    auto seconds = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration<double>(to - from).count();
+    };
+    double copySeconds = 0.0, plainSeconds = 0.0, kernelSeconds = 0.0, movingSeconds = 0.0;
     for (auto _ : state) {
         const auto start = Clock::now();
         std::memcpy(b.y.data(), b.x.data(), cells * sizeof(double));
         benchmark::ClobberMemory();
         const auto copied = Clock::now();
-        if (c.kernel == Kernel::plain) {
-            movingAverageColumnsOn(*path, b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
-        } else {
-            restrictedMovingAverageColumnsOn(*path, b.x.data(), v, b.y.data(), c.M, c.N, c.W, c.S);
-        }
+        movingAverageColumnsOn(*path, b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
         benchmark::ClobberMemory();
+        const auto plain = Clock::now();
+        if (restricted) {
+            restrictedMovingAverageColumnsOn(*path, b.x.data(), v, b.y.data(), c.M, c.N, c.W, c.S);
+            benchmark::ClobberMemory();
+        }
         const auto averaged = Clock::now();
-        const double copy = std::chrono::duration<double>(copied - start).count();
-        const double kernel = std::chrono::duration<double>(averaged - copied).count();
-        copySeconds += copy;
+        if (lone) {
+            moveLikeTheAverage(c, b, v, b.y.data());
+            benchmark::ClobberMemory();
+        }
+        const auto moved = Clock::now();
+        const double kernel = restricted ? seconds(plain, averaged) : seconds(copied, plain);
+        copySeconds += seconds(start, copied);
+        plainSeconds += seconds(copied, plain);
         kernelSeconds += kernel;
+        movingSeconds += seconds(averaged, moved);
         state.SetIterationTime(kernel);
     }
     state.counters["x_copy"] = kernelSeconds / copySeconds;
+    if (restricted) state.counters["x_plain"] = kernelSeconds / plainSeconds;
+    if (lone) {
+        state.counters["x_moving"] = kernelSeconds / movingSeconds;
+        state.counters["moving_ns_per_row"] = movingSeconds * 1e9 / (static_cast<double>(state.iterations()) * c.M);
+    }
     state.counters["ns_per_cell"] =
         kernelSeconds * 1e9 / (static_cast<double>(state.iterations()) * static_cast<double>(cells));
 }
@@ -141,29 +176,6 @@ __attribute__((target("avx"))) void floorDivide(benchmark::State& state) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 #endif
-
-// What a lone column cannot beat beyond the add chain: the bytes it must move with
-// ordinary stores. `y = x + 0.0` and `y = x + v` read and write like the averages do
-// (the compiler may not turn them into a memcpy, which could use streaming stores).
-void floorCopy(benchmark::State& state, std::int32_t M) {
-    Buffers& b = buffersFor(static_cast<std::size_t>(M), static_cast<std::size_t>(M));
-    for (auto _ : state) {
-        for (std::int32_t i = 0; i < M; ++i) b.y[i] = b.x[i] + 0.0;
-        benchmark::ClobberMemory();
-    }
-    state.counters["seconds_per_row"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * M, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
-void floorStreamXV(benchmark::State& state, std::int32_t M) {
-    Buffers& b = buffersFor(static_cast<std::size_t>(M), static_cast<std::size_t>(M));
-    for (auto _ : state) {
-        for (std::int32_t i = 0; i < M; ++i) b.y[i] = b.x[i] + b.twoInThree[i];
-        benchmark::ClobberMemory();
-    }
-    state.counters["seconds_per_row"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * M, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
 
 const char* selectionName(Selection selection) {
     switch (selection) {
@@ -236,6 +248,9 @@ public:
             Result& result = medians[run.run_name.function_name];
             result.ratio = counter(run, "x_copy");
             result.nsPerCell = counter(run, "ns_per_cell");
+            result.versusPlain = counter(run, "x_plain");
+            result.versusMoving = counter(run, "x_moving");
+            result.movingNsPerRow = counter(run, "moving_ns_per_row");
             // The floors count seconds per row or per addition.
             if (result.nsPerCell == 0.0) {
                 result.nsPerCell = 1e9 * (counter(run, "seconds_per_row") + counter(run, "seconds_per_add"));
@@ -291,49 +306,46 @@ void printMatrixTable(const std::vector<Case>& cases, const std::map<std::string
         }
         if (!any) continue;
         std::string versusPlain = "";
-        if (c.kernel == Kernel::restricted) {
-            Case plain = c;
-            plain.kernel = Kernel::plain;
-            plain.selection = Selection::none;
-            const Result* r = find(medians, name + "/" + paths[0]->name);
-            const Result* p = find(medians, caseName(plain) + "/" + paths[0]->name);
-            if (r && p && p->nsPerCell > 0.0) versusPlain = formatted("%.2f", r->nsPerCell / p->nsPerCell);
-        }
+        const Result* fastest = find(medians, name + "/" + paths[0]->name);
+        if (c.kernel == Kernel::restricted && fastest) versusPlain = formatted("%.2f", fastest->versusPlain);
         std::printf("| %s | %d x %d | %d | %d |%s%s %s |\n",
                     c.kernel == Kernel::plain ? "plain" : "restricted", c.M, c.N, c.W, c.S,
                     ratios.c_str(), times.c_str(), versusPlain.c_str());
     }
 }
 
-// A lone column against its floor: the longer of the add chain (two additions per row)
-// and the bytes it moves (a copy for the plain average, x and v into y for the
-// restricted one), all timed in this run.
+// A lone column against its floor: the longer of the add chain (two additions per row,
+// timed on its own) and moving its bytes (a copy for the plain average, x and v into y
+// for the restricted one, timed in the same iterations as the column).
 void printSingleColumnTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
     const Result* add = find(medians, "floor/add_chain");
     if (add == nullptr) return;
     const double chain = 2.0 * add->nsPerCell;
     const std::vector<const ColumnPath*> paths = availablePaths();
-    std::printf("\nOne column, nanoseconds per row, and the fastest path (%s) as a multiple of "
-                "its floor. Add chain: %.3f ns per row.\n\n| kernel | M | selection | floor |",
+    std::printf("\nOne column, nanoseconds per row on each path; on the fastest (%s) the bytes "
+                "moved alone, and the time as a multiple of the floor: the add chain (%.3f ns "
+                "per row) or the bytes moved, whichever is longer.\n\n| kernel | M | selection |",
                 paths[0]->name, chain);
     for (const ColumnPath* path : paths) std::printf(" %s |", path->name);
-    std::printf(" %s / floor |\n|---|---|---|---|", paths[0]->name);
-    for (std::size_t i = 0; i < paths.size() + 1; ++i) std::printf("---|");
+    std::printf(" bytes moved | %s / floor |\n|---|---|---|", paths[0]->name);
+    for (std::size_t i = 0; i < paths.size() + 2; ++i) std::printf("---|");
     std::printf("\n");
     for (const Case& c : cases) {
         const bool plain = c.kernel == Kernel::plain;
-        const Result* memory = find(medians, std::string(plain ? "floor/copy" : "floor/stream_xv") +
-                                                 "/M:" + std::to_string(c.M));
-        const double floor = memory && memory->nsPerCell > chain ? memory->nsPerCell : chain;
-        std::printf("| %s | %d | %s | %.3f |", plain ? "plain" : "restricted", c.M,
-                    plain ? "-" : selectionName(c.selection) + 3, floor);
-        const Result* fastest = nullptr;
+        std::printf("| %s | %d | %s |", plain ? "plain" : "restricted", c.M,
+                    plain ? "-" : selectionName(c.selection) + 3);
         for (const ColumnPath* path : paths) {
             const Result* result = find(medians, caseName(c) + "/" + path->name);
-            if (fastest == nullptr) fastest = result;
             std::printf(" %s |", result ? formatted("%.3f", result->nsPerCell).c_str() : "-");
         }
-        std::printf(" %s |\n", fastest ? formatted("%.2f", fastest->nsPerCell / floor).c_str() : "-");
+        const Result* fastest = find(medians, caseName(c) + "/" + paths[0]->name);
+        if (fastest == nullptr) {
+            std::printf(" - | - |\n");
+            continue;
+        }
+        const double versusChain = fastest->nsPerCell / chain;
+        const double versusFloor = fastest->movingNsPerRow > chain ? fastest->versusMoving : versusChain;
+        std::printf(" %.3f | %.2f |\n", fastest->movingNsPerRow, versusFloor);
     }
 }
 
@@ -350,10 +362,6 @@ int main(int argc, char** argv) {
                     ->Unit(benchmark::kMillisecond);
             }
         }
-    }
-    for (std::int32_t M : kSingleColumnRows) {
-        benchmark::RegisterBenchmark(("floor/copy/M:" + std::to_string(M)).c_str(), floorCopy, M);
-        benchmark::RegisterBenchmark(("floor/stream_xv/M:" + std::to_string(M)).c_str(), floorStreamXV, M);
     }
 #if defined(__GNUC__) && defined(__x86_64__)
     benchmark::RegisterBenchmark("floor/add_chain", floorAddChain);

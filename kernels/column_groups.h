@@ -75,6 +75,13 @@ struct Scalar {
     static V selection(double flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
     static V selected(V flags) { return selection(flags); }
     static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
+    static V andBits(V a, V b) { return fromBits(bits(a) & bits(b)); }
+    static V orBits(V a, V b) { return fromBits(bits(a) | bits(b)); }
+    static V broadcast(const double* p) { return *p; }
+    static bool any(V mask) { return bits(mask) != 0; }
+    static double first(V a) { return a; }
+    // carry + a, and carry becomes it.
+    static V runningSum(V a, V& carry) { return carry = carry + a; }
     static V ramp(double first, double /*step*/) { return first; }
     static void prefetch(const double* p) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -211,7 +218,7 @@ struct Chain {
     double* y = nullptr;
     std::size_t stride = 0;  // from one column to the next: M
     std::int32_t lead = 0, trail = 0, out = 0;
-    std::int32_t selected = 0;  // selected rows in the window, restricted average only
+    double selected = 0.0;  // selected rows in the window, restricted average only
     V sum = Isa::all(0.0);
     int stretch = 0;             // current stretch of the schedule
     std::int32_t stretchRows = 0;  // rows of it already done
@@ -234,115 +241,180 @@ void eachChain(F&& f) {
     if constexpr (kCount == 2) f(ChainIndex<1>{});
 }
 
+// What the selection does to a block of rows of a chain, the same in every lane: per row
+// the masks of the leaving and the entering row's flags, the zero that an entering row
+// adds where it is not selected, the output row's divisor (the count of selected rows,
+// or 1 where there is none) and a mask of the rows that pass their input through; per
+// tile of kLanes rows whether any row does. Worked out a block at a time in vectors of
+// consecutive rows, off the chains, and shared by two chains that stand at the same rows.
+constexpr std::int32_t kSelectionRows = 32;
+
+struct SelectionBlock {
+    double leaveMask[kSelectionRows], enterMask[kSelectionRows], enterZero[kSelectionRows];
+    double divisor[kSelectionRows], passes[kSelectionRows];
+    bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
+};
+
+// Rows [i, i + R::kLanes) of a block whose leaving rows start at row leaveRow of the
+// flags v and entering rows at enterRow; `count` holds the window's count before them in
+// every lane, and after them on return. The counts are whole numbers, so their sums are
+// exact.
+template <bool kLeave, bool kEnter, bool kEmit, class R>
+ZORVAN_ALWAYS_INLINE void selectRows(const double* v, std::int32_t leaveRow, std::int32_t enterRow,
+                                     std::int32_t i, typename R::V& count, SelectionBlock& block) {
+    using V = typename R::V;
+    const V one = R::all(1.0), zero = R::all(0.0);
+    V change = zero;
+    if constexpr (kEnter) {
+        const V selected = R::selected(R::load(v + (enterRow + i)));
+        R::store(block.enterMask + i, selected);
+        R::store(block.enterZero + i, R::choose(selected, zero, R::all(-0.0)));
+        change = R::andBits(selected, one);
+    }
+    if constexpr (kLeave) {
+        const V selected = R::selected(R::load(v + (leaveRow + i)));
+        R::store(block.leaveMask + i, selected);
+        change = R::sub(change, R::andBits(selected, one));
+    }
+    const V counts = R::runningSum(change, count);
+    if constexpr (kEmit) {
+        R::store(block.divisor + i, R::max(counts, one));
+        const V passes = R::isZero(counts);
+        R::store(block.passes + i, passes);
+        block.tilePasses[i / R::kLanes] = R::any(passes);
+    }
+}
+
+// The selection of rows [0, n) of a block, in vectors of Isa and the last rows one by one.
+template <bool kLeave, bool kEnter, bool kEmit, class Isa>
+void selectBlock(const double* v, std::int32_t leaveRow, std::int32_t enterRow, std::int32_t n,
+                 double& count, SelectionBlock& block) {
+    typename Isa::V counts = Isa::all(count);
+    std::int32_t i = 0;
+    for (; n - i >= Isa::kLanes; i += Isa::kLanes) {
+        selectRows<kLeave, kEnter, kEmit, Isa>(v, leaveRow, enterRow, i, counts, block);
+    }
+    count = Isa::first(counts);  // all lanes are equal
+    for (; i < n; ++i) selectRows<kLeave, kEnter, kEmit, Scalar>(v, leaveRow, enterRow, i, count, block);
+}
+
 // Both averages over `rows` rows of the same stretch for kCount chains: per row,
 // optionally the trail row leaves (subtracted), then the lead row enters (added), then
 // the output row receives sum / divisor; the restricted average (kSelected) passes the
 // output row's own input through where its window selects nothing. The two averages
-// differ only in how the operands and the divisors are chosen. The chains take turns
-// tile by tile, so that their additions overlap.
+// differ only in how the operands and the divisors are chosen: the restricted one takes
+// them from its selection blocks. The chains take turns tile by tile, so that their
+// additions overlap.
 template <bool kSelected, bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
 void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change) {
     using V = typename Isa::V;
     constexpr int L = Isa::kLanes;
     V sum[kCount], by[kCount];
-    std::int32_t selected[kCount];
     for (int c = 0; c < kCount; ++c) {
         sum[c] = chains[c].sum;
         by[c] = Isa::all(chains[c].divisor);
-        selected[c] = chains[c].selected;
     }
     // The plain average's steady windows keep their divisor; growing and shrinking ones
     // move it by one, an exact step on whole numbers.
     const bool moving = change != 0.0;
     const V step = Isa::all(change);
+    SelectionBlock blocks[kSelected ? kCount : 0 + 1];
+    const SelectionBlock* blockOf[kCount];
+    // Two chains at the same rows share their selection.
+    const bool shared = kCount == 2 && chains[0].trail == chains[kCount - 1].trail &&
+                        chains[0].lead == chains[kCount - 1].lead;
 
     // What a row subtracts and adds: its samples, or a zero that changes no sum.
-    auto leaving = [&](int c, std::int32_t row, V value) {
+    auto leaving = [&](int c, std::int32_t i, V value) {
+        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(blockOf[c]->leaveMask + i));
+        else return static_cast<void>(c), static_cast<void>(i), value;
+    };
+    auto entering = [&](int c, std::int32_t i, V value) {
         if constexpr (kSelected) {
-            const double flag = chains[c].v[row];
-            selected[c] -= static_cast<std::int32_t>(flag != 0.0);
-            return Isa::choose(Isa::selection(flag), value, Isa::all(0.0));
+            return Isa::orBits(Isa::andBits(value, Isa::broadcast(blockOf[c]->enterMask + i)),
+                               Isa::broadcast(blockOf[c]->enterZero + i));
         } else {
-            static_cast<void>(c), static_cast<void>(row);
-            return value;
+            return static_cast<void>(c), static_cast<void>(i), value;
         }
     };
-    auto entering = [&](int c, std::int32_t row, V value) {
+    auto quotient = [&](int c, std::int32_t i) {
         if constexpr (kSelected) {
-            const double flag = chains[c].v[row];
-            selected[c] += static_cast<std::int32_t>(flag != 0.0);
-            return Isa::choose(Isa::selection(flag), value, Isa::all(-0.0));
+            return Isa::div(sum[c], Isa::broadcast(blockOf[c]->divisor + i));
         } else {
-            static_cast<void>(c), static_cast<void>(row);
-            return value;
-        }
-    };
-    // The output row's quotient; an empty selection divides by one instead of zero, and
-    // its quotient is replaced by the input.
-    auto quotient = [&](int c) {
-        if constexpr (kSelected) {
-            return Isa::div(sum[c], Isa::all(static_cast<double>(larger(selected[c], 1))));
-        } else {
+            static_cast<void>(i);
             const V result = Isa::div(sum[c], by[c]);
             if (moving) by[c] = Isa::add(by[c], step);
             return result;
         }
     };
 
-    std::int32_t done = 0;
-    // Whole tiles: L rows of every column at once.
-    for (; rows - done >= L; done += L) {
-        eachChain<kCount>([&](auto c) {
-            const Chain<Isa>& chain = chains[c];
-            V leave[L], enter[L], result[L];
-            bool passes[L];
-            bool anyPasses = false;
-            if constexpr (kLeave) Isa::loadTile(chain.x + chain.trail + done, chain.stride, leave);
-            if constexpr (kEnter) Isa::loadTile(chain.x + chain.lead + done, chain.stride, enter);
-            for (int r = 0; r < L; ++r) {
-                if constexpr (kLeave) sum[c] = Isa::sub(sum[c], leaving(c, chain.trail + done + r, leave[r]));
-                if constexpr (kEnter) sum[c] = Isa::add(sum[c], entering(c, chain.lead + done + r, enter[r]));
+    for (std::int32_t start = 0; start < rows; start += kSelectionRows) {
+        const std::int32_t n = smaller(kSelectionRows, rows - start);
+        if constexpr (kSelected) {
+            for (int c = 0; c < kCount; ++c) {
+                if (c > 0 && shared) {
+                    blockOf[c] = blockOf[0];
+                    chains[c].selected = chains[0].selected;
+                    continue;
+                }
+                selectBlock<kLeave, kEnter, kEmit, Isa>(chains[c].v, chains[c].trail + start,
+                                                        chains[c].lead + start, n,
+                                                        chains[c].selected, blocks[c]);
+                blockOf[c] = &blocks[c];
+            }
+        }
+        std::int32_t i = 0;  // row in the block
+        // Whole tiles: L rows of every column at once.
+        for (; n - i >= L; i += L) {
+            const std::int32_t done = start + i;
+            eachChain<kCount>([&](auto c) {
+                const Chain<Isa>& chain = chains[c];
+                V leave[L], enter[L], result[L];
+                if constexpr (kLeave) Isa::loadTile(chain.x + chain.trail + done, chain.stride, leave);
+                if constexpr (kEnter) Isa::loadTile(chain.x + chain.lead + done, chain.stride, enter);
+                for (int r = 0; r < L; ++r) {
+                    if constexpr (kLeave) sum[c] = Isa::sub(sum[c], leaving(c, i + r, leave[r]));
+                    if constexpr (kEnter) sum[c] = Isa::add(sum[c], entering(c, i + r, enter[r]));
+                    if constexpr (kEmit) result[r] = quotient(c, i + r);
+                }
                 if constexpr (kEmit) {
-                    result[r] = quotient(c);
-                    passes[r] = kSelected && selected[c] == 0;
-                    anyPasses = anyPasses || passes[r];
-                }
-            }
-            if constexpr (kEmit) {
-                if (anyPasses) {
-                    V own[L];
-                    Isa::loadTile(chain.x + chain.out + done, chain.stride, own);
-                    for (int r = 0; r < L; ++r) {
-                        if (passes[r]) result[r] = own[r];
+                    if constexpr (kSelected) {
+                        if (blockOf[c]->tilePasses[i / L]) {
+                            V own[L];
+                            Isa::loadTile(chain.x + chain.out + done, chain.stride, own);
+                            for (int r = 0; r < L; ++r) {
+                                result[r] = Isa::choose(Isa::broadcast(blockOf[c]->passes + i + r), own[r], result[r]);
+                            }
+                        }
                     }
+                    Isa::storeTile(chain.y + chain.out + done, chain.stride, result);
                 }
-                Isa::storeTile(chain.y + chain.out + done, chain.stride, result);
-            }
-        });
-    }
-    // The rest, one row at a time.
-    for (; done < rows; ++done) {
-        eachChain<kCount>([&](auto c) {
-            const Chain<Isa>& chain = chains[c];
-            if constexpr (kLeave) {
-                const std::int32_t row = chain.trail + done;
-                sum[c] = Isa::sub(sum[c], leaving(c, row, Isa::loadRow(chain.x + row, chain.stride)));
-            }
-            if constexpr (kEnter) {
-                const std::int32_t row = chain.lead + done;
-                sum[c] = Isa::add(sum[c], entering(c, row, Isa::loadRow(chain.x + row, chain.stride)));
-            }
-            if constexpr (kEmit) {
-                const V result = kSelected && selected[c] == 0
-                                     ? Isa::loadRow(chain.x + chain.out + done, chain.stride)
-                                     : quotient(c);
-                Isa::storeRow(chain.y + chain.out + done, chain.stride, result);
-            }
-        });
+            });
+        }
+        // The rest, one row at a time.
+        for (; i < n; ++i) {
+            const std::int32_t done = start + i;
+            eachChain<kCount>([&](auto c) {
+                const Chain<Isa>& chain = chains[c];
+                if constexpr (kLeave) {
+                    sum[c] = Isa::sub(sum[c], leaving(c, i, Isa::loadRow(chain.x + chain.trail + done, chain.stride)));
+                }
+                if constexpr (kEnter) {
+                    sum[c] = Isa::add(sum[c], entering(c, i, Isa::loadRow(chain.x + chain.lead + done, chain.stride)));
+                }
+                if constexpr (kEmit) {
+                    V result = quotient(c, i);
+                    if constexpr (kSelected) {
+                        result = Isa::choose(Isa::broadcast(blockOf[c]->passes + i),
+                                             Isa::loadRow(chain.x + chain.out + done, chain.stride), result);
+                    }
+                    Isa::storeRow(chain.y + chain.out + done, chain.stride, result);
+                }
+            });
+        }
     }
     for (int c = 0; c < kCount; ++c) {
         chains[c].sum = sum[c];
-        chains[c].selected = selected[c];
         chains[c].divisor = chains[c].divisor + rows * change;
         if constexpr (kLeave) chains[c].trail += rows;
         if constexpr (kEnter) chains[c].lead += rows;
@@ -526,16 +598,19 @@ struct Column {
     double selected = 0.0;  // selected rows in the window, a whole number
 };
 
-// Where the passes of one block of a lone column read and write; every pointer is at
-// the block's first row.
+// One block of a lone column: the column, and the block's first row in the stretch.
+// Pointers are formed only to rows that are read or written.
 struct BlockRows {
-    const double* leavingX;  // the rows that leave, and their flags
-    const double* leavingV;
-    const double* enteringX;  // the rows that enter, and their flags
-    const double* enteringV;
-    const double* ownX;  // the output rows' own input, passed through where nothing is selected
-    double* y;
-    std::int32_t first;  // the block's first row in the stretch
+    const Column* column;
+    std::int32_t first;
+
+    const double* leavingX(std::int32_t r) const { return column->x + (column->trail + first + r); }
+    const double* leavingV(std::int32_t r) const { return column->v + (column->trail + first + r); }
+    const double* enteringX(std::int32_t r) const { return column->x + (column->lead + first + r); }
+    const double* enteringV(std::int32_t r) const { return column->v + (column->lead + first + r); }
+    // The output row, and its own input (passed through where nothing is selected).
+    const double* ownX(std::int32_t r) const { return column->x + (column->out + first + r); }
+    double* y(std::int32_t r) const { return column->y + (column->out + first + r); }
 };
 
 // The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a leaving
@@ -548,13 +623,13 @@ ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, do
     const V one = R::all(1.0), zero = R::all(0.0);
     V counted = zero;
     if constexpr (kEnter) {
-        const V selected = R::selected(R::load(at.enteringV + r));
-        R::store(enter + r, R::choose(selected, R::load(at.enteringX + r), R::all(-0.0)));
+        const V selected = R::selected(R::load(at.enteringV(r)));
+        R::store(enter + r, R::choose(selected, R::load(at.enteringX(r)), R::all(-0.0)));
         counted = R::choose(selected, one, zero);
     }
     if constexpr (kLeave) {
-        const V selected = R::selected(R::load(at.leavingV + r));
-        R::store(leave + r, R::choose(selected, R::load(at.leavingX + r), zero));
+        const V selected = R::selected(R::load(at.leavingV(r)));
+        R::store(leave + r, R::choose(selected, R::load(at.leavingX(r)), zero));
         counted = R::sub(counted, R::choose(selected, one, zero));
     }
     R::store(change + r, counted);
@@ -571,11 +646,11 @@ ZORVAN_ALWAYS_INLINE void emitRows(const BlockRows& at, std::int32_t r, const do
         // An empty selection divides by one instead of zero; the input replaces it.
         const V count = R::load(counts + r);
         const V quotient = R::div(sum, R::max(count, R::all(1.0)));
-        R::store(at.y + r, R::choose(R::isZero(count), R::load(at.ownX + r), quotient));
+        R::store(at.y(r), R::choose(R::isZero(count), R::load(at.ownX(r)), quotient));
     } else {
         // The divisors: whole numbers stepping by `change` per row.
         const double row = static_cast<double>(at.first) + static_cast<double>(r);
-        R::store(at.y + r, R::div(sum, R::ramp(divisor + row * change, change)));
+        R::store(at.y(r), R::div(sum, R::ramp(divisor + row * change, change)));
     }
 }
 
@@ -593,11 +668,7 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
     static_assert(B % L == 0, "blocks of whole vectors");
     double leave[2][B], enter[2][B], counted[2][B], sums[2][B], counts[2][B];
     const std::int32_t M = column.M;
-    auto blockAt = [&](std::int32_t first) {
-        return BlockRows{column.x + column.trail + first, column.v + column.trail + first,
-                         column.x + column.lead + first,  column.v + column.lead + first,
-                         column.x + column.out + first,   column.y + column.out + first, first};
-    };
+    auto blockAt = [&](std::int32_t first) { return BlockRows{&column, first}; };
     // Rows [first, last) of a block in one pass: vectors, then single rows.
     auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {
         std::int32_t r = 0;
@@ -619,14 +690,14 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         const BlockRows ahead = blockAt(done + kPrefetchRows);
         for (std::int32_t r = 0; r < n; r += 8) {
             if (kEnter && column.lead + done + kPrefetchRows + r < M) {
-                Isa::prefetch(ahead.enteringX + r);
-                if (kSelected) Isa::prefetch(ahead.enteringV + r);
+                Isa::prefetch(ahead.enteringX(r));
+                if (kSelected) Isa::prefetch(ahead.enteringV(r));
             }
-            if (kEmit && column.out + done + kPrefetchRows + r < M) Isa::prefetch(ahead.y + r);
+            if (kEmit && column.out + done + kPrefetchRows + r < M) Isa::prefetch(ahead.y(r));
         }
         const BlockRows here = blockAt(done), previous = blockAt(done - B), next = blockAt(done + B);
-        const double* leaving = kChoose ? leave[k] : here.leavingX;
-        const double* entering = kChoose ? enter[k] : here.enteringX;
+        const double* leaving = kChoose ? leave[k] : kLeave ? here.leavingX(0) : nullptr;
+        const double* entering = kChoose ? enter[k] : kEnter ? here.enteringX(0) : nullptr;
         const double* countChanges = counted[k];
         double* blockSums = sums[k];
         double* blockCounts = counts[k];

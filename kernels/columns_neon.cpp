@@ -25,6 +25,21 @@ struct Neon {
     }
     static V selection(double flag) { return selected(vdupq_n_f64(flag)); }
     static V isZero(V a) { return vreinterpretq_f64_u64(vceqzq_f64(a)); }
+    static V andBits(V a, V b) {
+        return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
+    }
+    static V orBits(V a, V b) {
+        return vreinterpretq_f64_u64(vorrq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
+    }
+    static V broadcast(const double* p) { return vld1q_dup_f64(p); }
+    static bool any(V mask) { return vmaxvq_u32(vreinterpretq_u32_f64(mask)) != 0; }
+    static double first(V a) { return vgetq_lane_f64(a, 0); }
+    // carry + (a0, a0 + a1), and carry becomes its last lane in both.
+    static V runningSum(V a, V& carry) {
+        const V sums = vaddq_f64(vaddq_f64(a, vextq_f64(vdupq_n_f64(0.0), a, 1)), carry);
+        carry = vdupq_laneq_f64(sums, 1);
+        return sums;
+    }
     static V ramp(double first, double step) { return vsetq_lane_f64(first + step, vdupq_n_f64(first), 1); }
     static void prefetch(const double* p) { Scalar::prefetch(p); }
 
