@@ -348,8 +348,10 @@ void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change) {
         }
     };
 
-    for (std::int32_t start = 0; start < rows; start += kSelectionRows) {
-        const std::int32_t n = smaller(kSelectionRows, rows - start);
+    // The plain average needs no blocks: all rows in one.
+    const std::int32_t blockRows = kSelected ? kSelectionRows : larger(rows, 1);
+    for (std::int32_t start = 0; start < rows; start += blockRows) {
+        const std::int32_t n = smaller(blockRows, rows - start);
         if constexpr (kSelected) {
             for (int c = 0; c < kCount; ++c) {
                 if (c > 0 && shared) {
