@@ -42,6 +42,7 @@ printf ("S is the centred shift (W-1)/2, so movmean's window is [W-1-S, S].\n\n"
 printf ("%6s %10s %10s %10s %10s | %12s %12s %12s | %10s\n", "W", "Zorvan ms", ...
         "movmean ms", "filter ms", "X+0 ms", "movmean/Z", "filter/Z", "Z/(X+0)", ...
         "max |diff|");
+fflush (stdout);
 
 for W = [5 21 101 1001]
   S = (W - 1) / 2;
@@ -53,4 +54,5 @@ for W = [5 21 101 1001]
   printf ("%6d %10.2f %10.2f %10.2f %10.2f | %12.1f %12.1f %12.2f | %10.2g\n", W, ...
           1e3 * tZorvan, 1e3 * tMovmean, 1e3 * tFilter, 1e3 * tCopy, ...
           tMovmean / tZorvan, tFilter / tZorvan, tZorvan / tCopy, difference);
+  fflush (stdout);  % each row as it is measured: movmean takes most of a minute at W = 1001
 end
