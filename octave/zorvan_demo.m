@@ -46,7 +46,7 @@ rms = @(y) sqrt(mean((y - wave) .^ 2));
 fprintf('\nRMS distance from the noise-free wave: trailing %.3f, centred %.3f, restricted %.3f\n', ...
         rms(trailing), rms(centred), rms(restricted));
 
-plotSeries(pngfile, t, x, outliers, trailing, centred, restricted, W);
+plotSeries(pngfile, t, x, wave, outliers, trailing, centred, restricted, W);
 fprintf('Plot written to %s\n', pngfile);
 end
 
@@ -61,7 +61,7 @@ end
 noise = 2 * mean(u, 2) - 1;
 end
 
-function plotSeries(pngfile, t, x, outliers, trailing, centred, restricted, W)
+function plotSeries(pngfile, t, x, wave, outliers, trailing, centred, restricted, W)
 isOctave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 if isOctave
     % gnuplot draws off screen. Octave warns that it prefers its Qt toolkit, and
@@ -73,23 +73,47 @@ if isOctave
     graphics_toolkit('gnuplot');
     restore = onCleanup(@() restoreOctave(previousToolkit, warningState));
 end
+% The y axis spans the bulk of the data: every average and every kept sample.
+% Outliers beyond it are drawn at its edge, as triangles pointing their way.
+kept = true(size(x));
+kept(outliers) = false;
+bulk = [x(kept); wave; trailing; centred; restricted];
+margin = 0.08 * (max(bulk) - min(bulk));
+low = min(bulk) - margin;
+high = max(bulk) + margin;
+above = outliers(x(outliers) > high);
+below = outliers(x(outliers) < low);
+inside = setdiff(outliers, [above below]);
+
 figureHandle = figure('visible', 'off');
 closeFigure = onCleanup(@() close(figureHandle));
-set(figureHandle, 'paperunits', 'inches', 'paperposition', [0 0 11 5]);
+set(figureHandle, 'paperunits', 'inches', 'paperposition', [0 0 11 5.5]);
 hold on;
-plot(t, x, '.', 'color', [0.55 0.55 0.55], 'markersize', 8);
-plot(t(outliers), x(outliers), 'o', 'color', [0.85 0.1 0.1], 'markersize', 7);
-plot(t, trailing, '-', 'color', [0.1 0.45 0.8], 'linewidth', 1.5);
-plot(t, centred, '-', 'color', [0.95 0.6 0.1], 'linewidth', 1.5);
-plot(t, restricted, '-', 'color', [0.1 0.6 0.3], 'linewidth', 2);
+red = [0.85 0.1 0.1];
+lines = zeros(1, 5);
+lines(1) = plot(t(kept), x(kept), '.', 'color', [0.55 0.55 0.55], 'markersize', 8);
+lines(2) = plot(t, wave, '--', 'color', [0.2 0.2 0.2], 'linewidth', 1);
+lines(3) = plot(t, trailing, '-', 'color', [0.1 0.45 0.8], 'linewidth', 1.5);
+lines(4) = plot(t, centred, '-', 'color', [0.95 0.6 0.1], 'linewidth', 1.5);
+lines(5) = plot(t, restricted, '-', 'color', [0.1 0.6 0.3], 'linewidth', 2);
+edgeLow = low + 0.02 * (high - low);
+edgeHigh = high - 0.02 * (high - low);
+marks = [plot(t(inside), x(inside), 'o', 'color', red, 'markersize', 7); ...
+         plot(t(above), repmat(edgeHigh, size(above)), '^', 'color', red, ...
+              'markerfacecolor', red, 'markersize', 7); ...
+         plot(t(below), repmat(edgeLow, size(below)), 'v', 'color', red, ...
+              'markerfacecolor', red, 'markersize', 7)];
+lines(6) = marks(1);  % the outliers' entry in the legend
 hold off;
 grid on;
 xlim([t(1) t(end)]);
-xlabel('row');
+ylim([low high]);
+xlabel('row   (outliers beyond the axis: triangles at its edge)');
 ylabel('value');
-title(sprintf('Moving averages over W = %d rows; centred means S = %d', W, (W - 1) / 2));
-legend('series', 'outliers (not kept)', 'trailing: Zorvan', 'centred: Zorvan', ...
-       'centred: ZorvanRestricted', 'location', 'eastoutside');
+title(sprintf('W = %d: Zorvan trailing and centred (S = %d); ZorvanRestricted without outliers', ...
+              W, (W - 1) / 2));
+legend(lines, {'samples', 'noise-free', 'trailing', 'centred', 'restricted', 'outliers'}, ...
+       'location', 'eastoutside');
 folder = fileparts(pngfile);
 if ~isempty(folder) && ~exist(folder, 'dir')
     mkdir(folder);
