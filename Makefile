@@ -15,6 +15,7 @@
 #                   multi-column paths (fuzz/columns-corpus); a finding fails
 #   make bench      release build, then the kernel benchmarks (BENCH_ARGS to change the run)
 #   make bench-octave  Zorvan against movmean, filter and a copy, in Octave
+#   make accuracy   what a running sum's rounding does, measured (bench/accuracy.m)
 # WERROR=ON turns compiler warnings into errors (CI sets it). WINDOWS=OFF leaves the
 # Windows suite (MinGW-w64 and Wine) out of make test.
 
@@ -43,7 +44,7 @@ BENCH_PACKAGES := libbenchmark-dev
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true
 OCTAVE_MEX_DIR ?= build/octave
 
-.PHONY: all deps build test test-asan test-arm64 octave package demo windows dist deps-windows fuzz bench bench-octave clean
+.PHONY: all deps build test test-asan test-arm64 octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
 
 all: build
 
@@ -107,6 +108,9 @@ bench:
 bench-octave: octave
 	@echo "Zorvan against movmean, filter and a copy in Octave: about 90 s, row by row."
 	octave-cli --norc --quiet bench/octave_comparison.m $(OCTAVE_MEX_DIR)
+
+accuracy: octave
+	octave-cli --norc --quiet bench/accuracy.m $(OCTAVE_MEX_DIR)
 
 clean:
 	rm -rf build

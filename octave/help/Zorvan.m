@@ -32,13 +32,19 @@ function varargout = Zorvan(varargin)
 %   Rounding. Each column keeps one running sum: the leaving row is
 %   subtracted before the entering row is added, and each result is one
 %   division, so results are reproducible to the last bit on every machine.
-%   They may differ from movmean in the last bits. W = 1 returns finite
-%   input unchanged (-0 comes back as +0).
+%   Integer data give exact means; ordinary data stay within about 1e-14 to
+%   1e-12 of the exact means over a million rows. The sum keeps the rounding
+%   of every step: after a value much larger than the rest has left the
+%   window, its residue stays (Zorvan([1e16; ones(7,1)], 2) gives 0.5 from
+%   the third row on, where the mean is 1). W = 1 returns finite input
+%   unchanged (-0 comes back as +0).
 %
 %   NaN and Inf stay in the running sum: a NaN makes its own result and every
 %   later result of its column NaN, also after it has left the window; an Inf
 %   gives +-Inf while inside the window and NaN after it has left. The next
-%   column starts clean. Replace them first if that is not wanted.
+%   column starts clean. To leave missing values out instead, average each
+%   column over its rows that are not NaN:
+%     y = ZorvanRestricted(x, W, double(~isnan(x)), S)    % x one column
 %
 %   Refusals. The first check that fails ends the call with its message (Octave
 %   puts "Zorvan: " in front):
