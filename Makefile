@@ -24,8 +24,9 @@ WINDOWS ?= ON
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Octave with mkoctfile and mex.h (octave-dev, which liboctave-dev stands for), gnuplot
-# without a GUI for headless plots, and the FreeSans font Octave renders text with.
-OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf
+# without a GUI for headless plots, the FreeSans font Octave renders text with, and the
+# parallel package with what its loopback cluster test uses (ip, ss, pkill).
+OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf octave-parallel iproute2 procps
 # The Windows cross build, and Wine to run its suite: make test tests the deliverables.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64
