@@ -18,7 +18,11 @@ ip link set lo up
 server=/usr/libexec/octave-pserver
 [ -x "$server" ] || server=$(command -v octave-pserver)
 work=$(mktemp -d)
-chmod 755 "$work"
+# The server runs as nobody, who may not reach the project folder: the MEX files and the
+# recipe go to a folder it can read.
+mkdir "$work/mex"
+cp "$folder"/*.mex "$folder"/*.m "$root/bench/parallel_recipe.m" "$work/mex/"
+chmod -R a+rX "$work"
 cd "$work"
 runuser -u nobody -- "$server" --octave-binary="$(command -v octave-cli)" --no-auth \
     > "$work/server.log" 2>&1 &
@@ -28,4 +32,4 @@ for _ in $(seq 50); do
     ss -ltn | grep -q ':12502 ' && break
     sleep 0.2
 done
-timeout 300 octave-cli --norc --quiet "$root/bench/parallel_recipe.m" "$folder" cluster
+timeout 300 octave-cli --norc --quiet "$work/mex/parallel_recipe.m" "$work/mex" cluster
