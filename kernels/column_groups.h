@@ -306,7 +306,8 @@ void selectBlock(const double* v, std::int32_t leaveRow, std::int32_t enterRow, 
 // them from its selection blocks. The chains take turns tile by tile, so that their
 // additions overlap.
 template <bool kSelected, bool kLeave, bool kEnter, bool kEmit, int kCount, class Isa>
-void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change) {
+void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change,
+                   const SelectionBlock* given = nullptr) {
     using V = typename Isa::V;
     constexpr int L = Isa::kLanes;
     V sum[kCount], by[kCount];
@@ -354,6 +355,10 @@ void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change) {
         const std::int32_t n = smaller(blockRows, rows - start);
         if constexpr (kSelected) {
             for (int c = 0; c < kCount; ++c) {
+                if (given != nullptr) {  // one block, worked out for several groups
+                    blockOf[c] = given;
+                    continue;
+                }
                 if (c > 0 && shared) {
                     blockOf[c] = blockOf[0];
                     chains[c].selected = chains[0].selected;
@@ -540,12 +545,67 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
 // would also keep twice as many trailing rows (W rows behind the lead, for every column)
 // in flight, which for long windows no longer fit the first-level cache and come back
 // from further away.
+// A block of this many bytes or more no longer fits the caches.
+constexpr std::size_t kBeyondCaches = 8 * 1024 * 1024;
+
 template <class Isa>
 bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
-    constexpr std::size_t kFirstLevel = 32 * 1024, kBeyondCaches = 8 * 1024 * 1024;  // bytes
+    constexpr std::size_t kFirstLevel = 32 * 1024;  // bytes
     const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
     const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
     return trailing > kFirstLevel && data >= kBeyondCaches;
+}
+
+// The restricted average's groups of two chains, up to kBatch of them side by side,
+// advanced a selection block at a time so that one block serves them all: the
+// selection is the same for every column. (Only where the chains of a group need not
+// run apart: with the lag, the rows of more groups would fight for the same sets.)
+constexpr int kBatch = 4;
+
+template <class Isa>
+struct BatchSteps {
+    Chain<Isa> (*groups)[2];
+    int count;
+    const double* v;
+    std::int32_t& trail;
+    std::int32_t& lead;
+    double& selected;
+
+    template <bool kLeave, bool kEnter, bool kEmit>
+    void run(std::int32_t rows, const Stretch& stretch) {
+        SelectionBlock block;
+        for (std::int32_t start = 0; start < rows; start += kSelectionRows) {
+            const std::int32_t n = smaller(kSelectionRows, rows - start);
+            selectBlock<kLeave, kEnter, kEmit, Isa>(v, trail, lead, n, selected, block);
+            for (int g = 0; g < count; ++g) {
+                advanceChains<true, kLeave, kEnter, kEmit, 2>(groups[g], n, stretch.change, &block);
+            }
+            if (kLeave) trail += n;
+            if (kEnter) lead += n;
+        }
+    }
+    void fill(std::int32_t /*rows*/) {}  // the restricted schedule has no empty windows to fill
+};
+
+template <class Isa>
+void averageGroupBatch(const double* x, const double* v, double* y, std::size_t stride,
+                       const Schedule& schedule, int count) {
+    Chain<Isa> groups[kBatch][2];
+    for (int g = 0; g < count; ++g) {
+        for (int c = 0; c < 2; ++c) {
+            const std::size_t first = static_cast<std::size_t>(2 * g + c) * Isa::kLanes * stride;
+            groups[g][c].x = x + first;
+            groups[g][c].v = v;
+            groups[g][c].y = y + first;
+            groups[g][c].stride = stride;
+        }
+    }
+    std::int32_t trail = 0, lead = 0;
+    double selected = 0.0;
+    for (int i = 0; i < schedule.count; ++i) {
+        const Stretch& stretch = schedule.stretches[i];
+        forStep(stretch, stretch.rows, BatchSteps<Isa>{groups, count, v, trail, lead, selected});
+    }
 }
 
 // Columns first .. N-1 in groups of kLanes * kChains while whole groups remain; returns
@@ -562,6 +622,9 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     // before they end, so the next group's input is requested ahead of time.
     const std::size_t groupCells = kColumns * stride;
     const bool prefetch = groupCells * sizeof(double) <= 32 * 1024;
+    // Beyond the caches the streams of several groups at once would outnumber what the
+    // prefetchers follow; there the restricted average runs a group at a time.
+    const bool batchInCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
     for (; N - first >= kColumns; first += kColumns) {
         const std::size_t offset = static_cast<std::size_t>(first) * stride;
         if (prefetch && N - first >= 2 * kColumns) {
@@ -571,6 +634,10 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
         if (v == nullptr) {
             averageGroup<false, Isa, kChains>(x + offset, v, y + offset, stride, schedule,
                                               emptyWindow, lag);
+        } else if (kChains == 2 && lag == 0 && batchInCache) {
+            const int count = static_cast<int>(smaller(kBatch, (N - first) / kColumns));
+            averageGroupBatch<Isa>(x + offset, v, y + offset, stride, schedule, count);
+            first += (count - 1) * kColumns;
         } else {
             averageGroup<true, Isa, kChains>(x + offset, v, y + offset, stride, schedule,
                                              emptyWindow, lag);

@@ -134,11 +134,12 @@ TEST(Columns, EveryPathMatchesTheColumnKernelsBitForBit) {
 }
 
 // Long columns, also with M = 1024, whose column stride makes the second chain of a
-// group run behind the first.
+// group run behind the first; 37 columns make four groups of 8 side by side, a group of
+// 4 and a lone column.
 TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
     std::mt19937_64 random(12);
     for (int M : {1003, 1024}) {
-        const int N = 13;
+        const int N = 37;
         const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
         const Block v = someSelection(static_cast<std::size_t>(M), random);
         for (const ColumnPath& path : availablePaths()) {
