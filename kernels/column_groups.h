@@ -2,10 +2,10 @@
 // bit-identical to the column kernels in moving_average.h.
 //
 // An instruction set (Isa) supplies a vector V of kLanes doubles with lane-wise IEEE
-// add, subtract, divide and maximum, comparisons that give lane masks, a bitwise choice
-// between two vectors, loads and stores of consecutive doubles, and loads and stores
-// that move one row, or a square tile of kLanes rows, between kLanes columns and the
-// lanes. `Scalar` below is the instruction set of one lane, for targets without vectors.
+// add, subtract, divide and maximum, comparisons that give lane masks, bitwise and, or
+// and choice, a running sum across the lanes (of whole numbers only), loads, stores and
+// broadcasts of consecutive doubles, and loads and stores that move one row, or a square
+// tile of kLanes rows, between kLanes columns and the lanes. `Scalar` below is the instruction set of one lane, for targets without vectors.
 //
 // Several columns: a chain is one vector of kLanes neighbouring columns whose running
 // sums advance together, each lane seeing exactly its own column's additions,
@@ -72,8 +72,7 @@ struct Scalar {
         return fromBits((m & bits(a)) | (~m & bits(b)));
     }
     // Set where the flag selects: != 0.0, NaN included.
-    static V selection(double flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
-    static V selected(V flags) { return selection(flags); }
+    static V selected(V flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
     static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
     static V andBits(V a, V b) { return fromBits(bits(a) & bits(b)); }
     static V orBits(V a, V b) { return fromBits(bits(a) | bits(b)); }

@@ -23,7 +23,6 @@ struct Avx {
     }
     // Set where a flag != 0.0 (NaN included).
     static V selected(V flags) { return _mm256_cmp_pd(flags, _mm256_setzero_pd(), _CMP_NEQ_UQ); }
-    static V selection(double flag) { return selected(_mm256_set1_pd(flag)); }
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
     static V andBits(V a, V b) { return _mm256_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm256_or_pd(a, b); }

@@ -23,7 +23,6 @@ struct Neon {
         const uint64x2_t zero = vceqzq_f64(flags);
         return vreinterpretq_f64_u64(veorq_u64(zero, vdupq_n_u64(~std::uint64_t{0})));
     }
-    static V selection(double flag) { return selected(vdupq_n_f64(flag)); }
     static V isZero(V a) { return vreinterpretq_f64_u64(vceqzq_f64(a)); }
     static V andBits(V a, V b) {
         return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));

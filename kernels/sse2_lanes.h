@@ -23,7 +23,6 @@ struct Sse2 {
     static V choose(V mask, V a, V b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
     // Set where a flag != 0.0 (NaN included: the comparison is unordered-or-unequal).
     static V selected(V flags) { return _mm_cmpneq_pd(flags, _mm_setzero_pd()); }
-    static V selection(double flag) { return selected(_mm_set1_pd(flag)); }
     static V isZero(V a) { return _mm_cmpeq_pd(a, _mm_setzero_pd()); }
     static V andBits(V a, V b) { return _mm_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm_or_pd(a, b); }
