@@ -318,7 +318,7 @@ void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change,
     // move it by one, an exact step on whole numbers.
     const bool moving = change != 0.0;
     const V step = Isa::all(change);
-    SelectionBlock blocks[kSelected ? kCount : 0 + 1];
+    SelectionBlock blocks[kSelected ? kCount : 1];
     const SelectionBlock* blockOf[kCount];
     // Two chains at the same rows share their selection.
     const bool shared = kCount == 2 && chains[0].trail == chains[kCount - 1].trail &&
@@ -432,7 +432,6 @@ void advanceChains(Chain<Isa>* chains, std::int32_t rows, double change,
 template <bool kSelected, int kCount, class Isa>
 struct ChainSteps {
     Chain<Isa>* chains;
-    double emptyWindow;
 
     template <bool kLeave, bool kEnter, bool kEmit>
     void run(std::int32_t rows, const Stretch& stretch) {
@@ -443,7 +442,7 @@ struct ChainSteps {
         for (int c = 0; c < kCount; ++c) {
             double* column = chains[c].y + chains[c].out;
             for (int lane = 0; lane < Isa::kLanes; ++lane, column += chains[c].stride) {
-                for (std::int32_t r = 0; r < rows; ++r) column[r] = emptyWindow;
+                for (std::int32_t r = 0; r < rows; ++r) column[r] = kEmptyWindow;
             }
             chains[c].out += rows;
         }
@@ -453,13 +452,12 @@ struct ChainSteps {
 // Moves kCount chains, all at the same point of the schedule, `rows` further within
 // their current stretch.
 template <bool kSelected, int kCount, class Isa>
-void advanceInStretch(Chain<Isa>* chains, const Schedule& schedule, std::int32_t rows,
-                      double emptyWindow) {
+void advanceInStretch(Chain<Isa>* chains, const Schedule& schedule, std::int32_t rows) {
     const Stretch& stretch = schedule.stretches[chains[0].stretch];
     for (int c = 0; c < kCount; ++c) {
         if (chains[c].stretchRows == 0) chains[c].divisor = stretch.divisor;
     }
-    forStep(stretch, rows, ChainSteps<kSelected, kCount, Isa>{chains, emptyWindow});
+    forStep(stretch, rows, ChainSteps<kSelected, kCount, Isa>{chains});
     for (int c = 0; c < kCount; ++c) {
         chains[c].stretchRows += rows;
         if (chains[c].stretchRows == stretch.rows) {
@@ -471,13 +469,12 @@ void advanceInStretch(Chain<Isa>* chains, const Schedule& schedule, std::int32_t
 
 // Moves one chain `rows` further through the schedule, across stretches as needed.
 template <bool kSelected, class Isa>
-void advanceAlone(Chain<Isa>& chain, const Schedule& schedule, std::int64_t rows,
-                  double emptyWindow) {
+void advanceAlone(Chain<Isa>& chain, const Schedule& schedule, std::int64_t rows) {
     while (rows > 0) {
         const Stretch& stretch = schedule.stretches[chain.stretch];
         const std::int64_t left = stretch.rows - chain.stretchRows;
         const std::int32_t n = static_cast<std::int32_t>(rows < left ? rows : left);
-        advanceInStretch<kSelected, 1>(&chain, schedule, n, emptyWindow);
+        advanceInStretch<kSelected, 1>(&chain, schedule, n);
         rows -= n;
     }
 }
@@ -505,7 +502,7 @@ std::int32_t chainLag(std::int32_t M) {
 // different stretches each moves on its own.
 template <bool kSelected, class Isa, int kChains>
 void averageGroup(const double* x, const double* v, double* y, std::size_t stride,
-                  const Schedule& schedule, double emptyWindow, std::int32_t lag) {
+                  const Schedule& schedule, std::int32_t lag) {
     static_assert(kChains == 1 || kChains == 2, "a group has one or two chains");
     Chain<Isa> chains[kChains];
     for (int c = 0; c < kChains; ++c) {
@@ -516,10 +513,10 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
         chains[c].stride = stride;
     }
     if constexpr (kChains == 1) {
-        advanceAlone<kSelected>(chains[0], schedule, schedule.rows, emptyWindow);
+        advanceAlone<kSelected>(chains[0], schedule, schedule.rows);
     } else {
         const std::int64_t head = lag < schedule.rows ? lag : schedule.rows;
-        advanceAlone<kSelected>(chains[0], schedule, head, emptyWindow);
+        advanceAlone<kSelected>(chains[0], schedule, head);
         // Until the first chain has finished, both move by the rows to the nearer end of
         // their current stretches.
         while (chains[0].stretch < schedule.count) {
@@ -529,13 +526,13 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
             const std::int32_t leftB = schedule.stretches[b.stretch].rows - b.stretchRows;
             const std::int32_t n = smaller(leftA, leftB);
             if (a.stretch == b.stretch) {
-                advanceInStretch<kSelected, 2>(chains, schedule, n, emptyWindow);
+                advanceInStretch<kSelected, 2>(chains, schedule, n);
             } else {
-                advanceInStretch<kSelected, 1>(&a, schedule, n, emptyWindow);
-                advanceInStretch<kSelected, 1>(&b, schedule, n, emptyWindow);
+                advanceInStretch<kSelected, 1>(&a, schedule, n);
+                advanceInStretch<kSelected, 1>(&b, schedule, n);
             }
         }
-        advanceAlone<kSelected>(chains[1], schedule, head, emptyWindow);
+        advanceAlone<kSelected>(chains[1], schedule, head);
     }
 }
 
@@ -611,7 +608,7 @@ void averageGroupBatch(const double* x, const double* v, double* y, std::size_t 
 // the first column left over. W >= 1, S >= 0; v is null for the plain average.
 template <class Isa, int kChains>
 std::int32_t averageGroups(const double* x, const double* v, double* y, std::int32_t M,
-                           std::int32_t N, const Schedule& schedule, double emptyWindow,
+                           std::int32_t N, const Schedule& schedule,
                            std::int32_t first) {
     constexpr std::int32_t kColumns = Isa::kLanes * kChains;
     if (N - first < kColumns) return first;
@@ -631,15 +628,13 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
             for (std::size_t i = 0; i < groupCells; i += 8) Isa::prefetch(next + i);
         }
         if (v == nullptr) {
-            averageGroup<false, Isa, kChains>(x + offset, v, y + offset, stride, schedule,
-                                              emptyWindow, lag);
+            averageGroup<false, Isa, kChains>(x + offset, v, y + offset, stride, schedule, lag);
         } else if (kChains == 2 && lag == 0 && batchInCache) {
             const int count = static_cast<int>(smaller(kBatch, (N - first) / kColumns));
             averageGroupBatch<Isa>(x + offset, v, y + offset, stride, schedule, count);
             first += (count - 1) * kColumns;
         } else {
-            averageGroup<true, Isa, kChains>(x + offset, v, y + offset, stride, schedule,
-                                             emptyWindow, lag);
+            averageGroup<true, Isa, kChains>(x + offset, v, y + offset, stride, schedule, lag);
         }
     }
     return first;
@@ -808,7 +803,6 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
 template <bool kSelected, class Isa>
 struct ColumnSteps {
     Column& column;
-    double emptyWindow;
 
     template <bool kLeave, bool kEnter, bool kEmit>
     void run(std::int32_t rows, const Stretch& stretch) {
@@ -816,7 +810,7 @@ struct ColumnSteps {
                                                              stretch.change);
     }
     void fill(std::int32_t rows) {
-        for (std::int32_t r = 0; r < rows; ++r) column.y[column.out + r] = emptyWindow;
+        for (std::int32_t r = 0; r < rows; ++r) column.y[column.out + r] = kEmptyWindow;
         column.out += rows;
     }
 };
@@ -824,11 +818,11 @@ struct ColumnSteps {
 // One column of M rows through the whole schedule.
 template <bool kSelected, class Isa>
 void averageColumn(const double* x, const double* v, double* y, std::int32_t M,
-                   const Schedule& schedule, double emptyWindow) {
+                   const Schedule& schedule) {
     Column column{x, v, y, M};
     for (int i = 0; i < schedule.count; ++i) {
         const Stretch& stretch = schedule.stretches[i];
-        forStep(stretch, stretch.rows, ColumnSteps<kSelected, Isa>{column, emptyWindow});
+        forStep(stretch, stretch.rows, ColumnSteps<kSelected, Isa>{column});
     }
 }
 
@@ -840,23 +834,22 @@ void averageColumn(const double* x, const double* v, double* y, std::int32_t M,
 template <class Wide, class Narrow>
 void averageBlock(const double* x, const double* v, double* y, std::int32_t M, std::int32_t N,
                   std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
-    const double emptyWindow = kEmptyWindow;
     const Schedule schedule = v == nullptr ? plainSchedule(M, W, S) : restrictedSchedule(M, W, S);
     std::int32_t next = 0;
     if (v != nullptr || twoChainsEverywhere || !preferSingleChains<Wide>(M, N, W)) {
-        next = averageGroups<Wide, 2>(x, v, y, M, N, schedule, emptyWindow, next);
+        next = averageGroups<Wide, 2>(x, v, y, M, N, schedule, next);
     }
-    next = averageGroups<Wide, 1>(x, v, y, M, N, schedule, emptyWindow, next);
+    next = averageGroups<Wide, 1>(x, v, y, M, N, schedule, next);
     if constexpr (Narrow::kLanes < Wide::kLanes) {
-        next = averageGroups<Narrow, 2>(x, v, y, M, N, schedule, emptyWindow, next);
-        next = averageGroups<Narrow, 1>(x, v, y, M, N, schedule, emptyWindow, next);
+        next = averageGroups<Narrow, 2>(x, v, y, M, N, schedule, next);
+        next = averageGroups<Narrow, 1>(x, v, y, M, N, schedule, next);
     }
     for (; next < N; ++next) {
         const std::size_t offset = static_cast<std::size_t>(next) * static_cast<std::size_t>(M);
         if (v == nullptr) {
-            averageColumn<false, Wide>(x + offset, v, y + offset, M, schedule, emptyWindow);
+            averageColumn<false, Wide>(x + offset, v, y + offset, M, schedule);
         } else {
-            averageColumn<true, Wide>(x + offset, v, y + offset, M, schedule, emptyWindow);
+            averageColumn<true, Wide>(x + offset, v, y + offset, M, schedule);
         }
     }
 }

@@ -8,15 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 
+// A path's two entry points: every column of the block, as movingAverageColumns and
+// restrictedMovingAverageColumns; M >= 1, W >= 1, S >= 0.
+using PlainColumnsEntry = void(const double* x, double* y, std::int32_t M, std::int32_t N,
+                               std::int32_t W, std::int32_t S);
+using RestrictedColumnsEntry = void(const double* x, const double* v, double* y, std::int32_t M,
+                                    std::int32_t N, std::int32_t W, std::int32_t S);
+
 struct ColumnPath {
     const char* name;
     bool (*available)();  // whether this build and this processor can run it
-    // Every column of the block, as movingAverageColumns and restrictedMovingAverageColumns;
-    // M >= 1, W >= 1, S >= 0.
-    void (*plain)(const double* x, double* y, std::int32_t M, std::int32_t N, std::int32_t W,
-                  std::int32_t S);
-    void (*restricted)(const double* x, const double* v, double* y, std::int32_t M,
-                       std::int32_t N, std::int32_t W, std::int32_t S);
+    PlainColumnsEntry* plain;
+    RestrictedColumnsEntry* restricted;
 };
 
 struct ColumnPaths {

@@ -18,33 +18,21 @@
 #define ZORVAN_AARCH64 1
 #endif
 
-// The entry points of each path's source (M >= 1, W >= 1, S >= 0).
+// The entry points of each path's source.
 #if defined(ZORVAN_AVX_PATH)
-void movingAverageColumnsAvx(const double* x, double* y, std::int32_t M, std::int32_t N,
-                             std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsAvx(const double* x, const double* v, double* y,
-                                       std::int32_t M, std::int32_t N, std::int32_t W,
-                                       std::int32_t S);
+PlainColumnsEntry movingAverageColumnsAvx;
+RestrictedColumnsEntry restrictedMovingAverageColumnsAvx;
 #endif
 #if defined(ZORVAN_X86_64)
-void movingAverageColumnsSse2(const double* x, double* y, std::int32_t M, std::int32_t N,
-                              std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsSse2(const double* x, const double* v, double* y,
-                                        std::int32_t M, std::int32_t N, std::int32_t W,
-                                        std::int32_t S);
+PlainColumnsEntry movingAverageColumnsSse2;
+RestrictedColumnsEntry restrictedMovingAverageColumnsSse2;
 #endif
 #if defined(ZORVAN_AARCH64)
-void movingAverageColumnsNeon(const double* x, double* y, std::int32_t M, std::int32_t N,
-                              std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsNeon(const double* x, const double* v, double* y,
-                                        std::int32_t M, std::int32_t N, std::int32_t W,
-                                        std::int32_t S);
+PlainColumnsEntry movingAverageColumnsNeon;
+RestrictedColumnsEntry restrictedMovingAverageColumnsNeon;
 #endif
-void movingAverageColumnsScalar(const double* x, double* y, std::int32_t M, std::int32_t N,
-                                std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsScalar(const double* x, const double* v, double* y,
-                                          std::int32_t M, std::int32_t N, std::int32_t W,
-                                          std::int32_t S);
+PlainColumnsEntry movingAverageColumnsScalar;
+RestrictedColumnsEntry restrictedMovingAverageColumnsScalar;
 
 namespace {
 
