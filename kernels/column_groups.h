@@ -677,25 +677,26 @@ struct BlockRows {
 };
 
 // The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a leaving
-// row's sample or +0.0, an entering row's sample or -0.0, and the change of the count of
-// selected rows.
+// row's sample or +0.0, an entering row's sample or -0.0, and the count of selected rows
+// in the window after each row, running on from `count` (all lanes alike, whole numbers,
+// so every sum is exact).
 template <bool kLeave, bool kEnter, class R>
 ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, double* leave,
-                                         double* enter, double* change) {
+                                         double* enter, double* counts, typename R::V& count) {
     using V = typename R::V;
-    const V one = R::all(1.0), zero = R::all(0.0);
-    V counted = zero;
+    const V one = R::all(1.0);
+    V change = R::all(0.0);
     if constexpr (kEnter) {
         const V selected = R::selected(R::load(at.enteringV(r)));
         R::store(enter + r, R::choose(selected, R::load(at.enteringX(r)), R::all(-0.0)));
-        counted = R::choose(selected, one, zero);
+        change = R::andBits(selected, one);
     }
     if constexpr (kLeave) {
         const V selected = R::selected(R::load(at.leavingV(r)));
-        R::store(leave + r, R::choose(selected, R::load(at.leavingX(r)), zero));
-        counted = R::sub(counted, R::choose(selected, one, zero));
+        R::store(leave + r, R::andBits(R::load(at.leavingX(r)), selected));
+        change = R::sub(change, R::andBits(selected, one));
     }
-    R::store(change + r, counted);
+    R::store(counts + r, R::runningSum(change, count));
 }
 
 // Output rows r .. r + R::kLanes - 1 of a block from their sums (and counts), in one
@@ -729,14 +730,21 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
     constexpr bool kChoose = kSelected && (kLeave || kEnter);
     constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
     static_assert(B % L == 0, "blocks of whole vectors");
-    double leave[2][B], enter[2][B], counted[2][B], sums[2][B], counts[2][B];
+    double leave[2][B], enter[2][B], sums[2][B], counts[2][B];
     const std::int32_t M = column.M;
     auto blockAt = [&](std::int32_t first) { return BlockRows{&column, first}; };
+    // The count of selected rows, carried from block to block by the pass that chooses
+    // the operands, a block ahead of the chain.
+    typename Isa::V count = Isa::all(column.selected);
     // Rows [first, last) of a block in one pass: vectors, then single rows.
     auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {
         std::int32_t r = 0;
-        for (; n - r >= L; r += L) chooseOperands<kLeave, kEnter, Isa>(at, r, leave[k], enter[k], counted[k]);
-        for (; r < n; ++r) chooseOperands<kLeave, kEnter, Scalar>(at, r, leave[k], enter[k], counted[k]);
+        for (; n - r >= L; r += L) chooseOperands<kLeave, kEnter, Isa>(at, r, leave[k], enter[k], counts[k], count);
+        if (r < n) {
+            double single = Isa::first(count);
+            for (; r < n; ++r) chooseOperands<kLeave, kEnter, Scalar>(at, r, leave[k], enter[k], counts[k], single);
+            count = Isa::all(single);
+        }
     };
     auto emitAll = [&](const BlockRows& at, std::int32_t n, int k) {
         std::int32_t r = 0;
@@ -744,7 +752,8 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         for (; r < n; ++r) emitRows<kSelected, Scalar>(at, r, sums[k], counts[k], divisor, change);
     };
 
-    double sum = column.sum, selected = column.selected;
+    double sum = column.sum;
+    const double selected = column.selected;  // where no row leaves or enters
     if constexpr (kChoose) chooseAll(blockAt(0), smaller(B, rows), 0);
     for (std::int32_t done = 0, k = 0; done < rows; done += B, k ^= 1) {
         const std::int32_t n = smaller(B, rows - done);
@@ -761,24 +770,20 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         const BlockRows here = blockAt(done), previous = blockAt(done - B), next = blockAt(done + B);
         const double* leaving = kChoose ? leave[k] : kLeave ? here.leavingX(0) : nullptr;
         const double* entering = kChoose ? enter[k] : kEnter ? here.enteringX(0) : nullptr;
-        const double* countChanges = counted[k];
         double* blockSums = sums[k];
         double* blockCounts = counts[k];
         auto chain = [&](std::int32_t r) {
             if constexpr (kLeave) sum = sum - leaving[r];
             if constexpr (kEnter) sum = sum + entering[r];
             if constexpr (kEmit) blockSums[r] = sum;
-            if constexpr (kSelected) {
-                if constexpr (kChoose) selected = selected + countChanges[r];
-                if constexpr (kEmit) blockCounts[r] = selected;
-            }
+            if constexpr (kSelected && kEmit && !kChoose) blockCounts[r] = selected;
         };
         if (n == B && nextRows == B && done > 0) {
             // A whole block between two whole ones: the three passes interleaved.
             for (std::int32_t r = 0; r < B; r += L) {
                 for (std::int32_t i = 0; i < L; ++i) chain(r + i);
                 if constexpr (kEmit) emitRows<kSelected, Isa>(previous, r, sums[k ^ 1], counts[k ^ 1], divisor, change);
-                if constexpr (kChoose) chooseOperands<kLeave, kEnter, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counted[k ^ 1]);
+                if constexpr (kChoose) chooseOperands<kLeave, kEnter, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count);
             }
         } else {
             // The first and the last blocks: one pass after the other.
@@ -793,7 +798,7 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         }
     }
     column.sum = sum;
-    column.selected = selected;
+    if constexpr (kChoose) column.selected = Isa::first(count);
     if constexpr (kLeave) column.trail += rows;
     if constexpr (kEnter) column.lead += rows;
     if constexpr (kEmit) column.out += rows;
