@@ -254,28 +254,37 @@ struct SelectionBlock {
     bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
 };
 
+// The window's count of selected rows after each of R::kLanes rows, given the masks of
+// their entering and leaving flags; `count` holds the count before them in every lane,
+// and after them on return. The counts are whole numbers, so their sums are exact.
+template <bool kLeave, bool kEnter, class R>
+ZORVAN_ALWAYS_INLINE typename R::V countAfter(typename R::V entering, typename R::V leaving,
+                                              typename R::V& count) {
+    const typename R::V one = R::all(1.0);
+    typename R::V change = R::all(0.0);
+    if constexpr (kEnter) change = R::andBits(entering, one);
+    if constexpr (kLeave) change = R::sub(change, R::andBits(leaving, one));
+    return R::runningSum(change, count);
+}
+
 // Rows [i, i + R::kLanes) of a block whose leaving rows start at row leaveRow of the
-// flags v and entering rows at enterRow; `count` holds the window's count before them in
-// every lane, and after them on return. The counts are whole numbers, so their sums are
-// exact.
+// flags v and entering rows at enterRow; `count` as in countAfter.
 template <bool kLeave, bool kEnter, bool kEmit, class R>
 ZORVAN_ALWAYS_INLINE void selectRows(const double* v, std::int32_t leaveRow, std::int32_t enterRow,
                                      std::int32_t i, typename R::V& count, SelectionBlock& block) {
     using V = typename R::V;
     const V one = R::all(1.0), zero = R::all(0.0);
-    V change = zero;
+    V entering = zero, leaving = zero;
     if constexpr (kEnter) {
-        const V selected = R::selected(R::load(v + (enterRow + i)));
-        R::store(block.enterMask + i, selected);
-        R::store(block.enterZero + i, R::choose(selected, zero, R::all(-0.0)));
-        change = R::andBits(selected, one);
+        entering = R::selected(R::load(v + (enterRow + i)));
+        R::store(block.enterMask + i, entering);
+        R::store(block.enterZero + i, R::choose(entering, zero, R::all(-0.0)));
     }
     if constexpr (kLeave) {
-        const V selected = R::selected(R::load(v + (leaveRow + i)));
-        R::store(block.leaveMask + i, selected);
-        change = R::sub(change, R::andBits(selected, one));
+        leaving = R::selected(R::load(v + (leaveRow + i)));
+        R::store(block.leaveMask + i, leaving);
     }
-    const V counts = R::runningSum(change, count);
+    const V counts = countAfter<kLeave, kEnter, R>(entering, leaving, count);
     if constexpr (kEmit) {
         R::store(block.divisor + i, R::max(counts, one));
         const V passes = R::isZero(counts);
@@ -678,25 +687,21 @@ struct BlockRows {
 
 // The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a leaving
 // row's sample or +0.0, an entering row's sample or -0.0, and the count of selected rows
-// in the window after each row, running on from `count` (all lanes alike, whole numbers,
-// so every sum is exact).
+// in the window after each row (`count` as in countAfter).
 template <bool kLeave, bool kEnter, class R>
 ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, double* leave,
                                          double* enter, double* counts, typename R::V& count) {
     using V = typename R::V;
-    const V one = R::all(1.0);
-    V change = R::all(0.0);
+    V entering = R::all(0.0), leaving = R::all(0.0);
     if constexpr (kEnter) {
-        const V selected = R::selected(R::load(at.enteringV(r)));
-        R::store(enter + r, R::choose(selected, R::load(at.enteringX(r)), R::all(-0.0)));
-        change = R::andBits(selected, one);
+        entering = R::selected(R::load(at.enteringV(r)));
+        R::store(enter + r, R::choose(entering, R::load(at.enteringX(r)), R::all(-0.0)));
     }
     if constexpr (kLeave) {
-        const V selected = R::selected(R::load(at.leavingV(r)));
-        R::store(leave + r, R::andBits(R::load(at.leavingX(r)), selected));
-        change = R::sub(change, R::andBits(selected, one));
+        leaving = R::selected(R::load(at.leavingV(r)));
+        R::store(leave + r, R::andBits(R::load(at.leavingX(r)), leaving));
     }
-    R::store(counts + r, R::runningSum(change, count));
+    R::store(counts + r, countAfter<kLeave, kEnter, R>(entering, leaving, count));
 }
 
 // Output rows r .. r + R::kLanes - 1 of a block from their sums (and counts), in one
