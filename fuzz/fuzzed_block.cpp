@@ -282,6 +282,16 @@ FuzzedBlock decodeBlock(const std::uint8_t* data, std::size_t size) {
             block.data += ", NaN and Inf in unselected rows";
         }
     }
+    // With S > W the rows 0 .. S-W lie in no window: what they hold must reach no sum.
+    if (block.W >= 1 && block.S > block.W && in.pick(2) == 0) {
+        static const double kAhead[] = {kNaN, kInf, -kInf, 1e16};
+        const std::size_t M = static_cast<std::size_t>(block.M);
+        const std::size_t ahead = std::min(M, static_cast<std::size_t>(block.S - block.W) + 1);
+        for (std::size_t i = 0; i < block.x.size(); ++i) {
+            if (i % M < ahead) block.x[i] = kAhead[in.pick(4)];
+        }
+        block.data += ", NaN, Inf and 1e16 ahead of the first window";
+    }
     return block;
 }
 

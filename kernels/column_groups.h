@@ -34,6 +34,8 @@
 #ifndef ZORVAN_KERNELS_COLUMN_GROUPS_H
 #define ZORVAN_KERNELS_COLUMN_GROUPS_H
 
+#include "moving_average.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -113,7 +115,6 @@ private:
 // What a stretch of rows does to every column.
 enum class Step : unsigned char {
     enter,           // the lead row enters
-    leaveEnter,      // the trail row leaves, then the lead row enters
     enterEmit,       // the lead row enters, then the output row is written
     leaveEnterEmit,  // leave, enter, write
     emit,            // the output row is written
@@ -132,7 +133,8 @@ struct Stretch {
 struct Schedule {
     Stretch stretches[8];
     int count = 0;
-    std::int64_t rows = 0;  // all stretches together: at most 2 M
+    std::int64_t rows = 0;   // all stretches together: at most 2 M
+    std::int32_t first = 0;  // where the lead and the trail start: the first window's first row
 
     void add(Step step, std::int32_t rowCount, double divisor = 0.0, double change = 0.0) {
         if (rowCount <= 0) return;
@@ -144,23 +146,25 @@ struct Schedule {
 // The phases of the plain column kernel. W >= 1, S >= 0.
 inline Schedule plainSchedule(std::int32_t M, std::int32_t W, std::int32_t S) {
     Schedule schedule;
-    // Preload: the rows ahead of the first output row; past W rows they also leave.
-    const std::int32_t preload = smaller(S, M);
-    const std::int32_t filling = smaller(preload, W);
-    schedule.add(Step::enter, filling);
-    schedule.add(Step::leaveEnter, preload - filling);
+    // Rows ahead of the first window (S > W) never enter: the lead and the trail start
+    // at the first window's first row, and the phases count the rows from there.
+    schedule.first = firstWindowRow(M, W, S);
+    const std::int32_t rows = M - schedule.first;
+    // Preload: the rows ahead of the first output row that its window holds.
+    const std::int32_t preload = smaller(S - schedule.first, rows);
+    schedule.add(Step::enter, preload);
     // Growth: the window fills from the top, divided by the rows entered so far.
-    const std::int32_t full = smaller(W, M);  // the most rows a window holds
+    const std::int32_t full = smaller(W, rows);  // the most rows a window holds
     const std::int32_t growth = larger(0, full - preload);
     schedule.add(Step::enterEmit, growth, preload + 1.0, 1.0);
     // Steady: one row leaves, one enters, divided by W.
-    schedule.add(Step::leaveEnterEmit, M - preload - growth, static_cast<double>(W));
-    // Tail (the last `preload` output rows): while the window had never reached W rows
-    // none leaves; then one leaves per row, down to an empty window.
-    const std::int32_t tail = preload;
-    const std::int32_t unshrunk = smaller(larger(0, W - M), tail);
+    schedule.add(Step::leaveEnterEmit, rows - preload - growth, static_cast<double>(W));
+    // Tail (the output rows left): while the window had never reached W rows none
+    // leaves; then one leaves per row, down to an empty window.
+    const std::int32_t tail = preload + schedule.first;
+    const std::int32_t unshrunk = smaller(larger(0, W - rows), tail);
     schedule.add(Step::emit, unshrunk, static_cast<double>(full));
-    const std::int32_t shrinking = smaller(full - 1, tail - unshrunk);
+    const std::int32_t shrinking = larger(0, smaller(full - 1, tail - unshrunk));
     schedule.add(Step::leaveEmit, shrinking, full - 1.0, -1.0);
     schedule.add(Step::fill, tail - unshrunk - shrinking);
     return schedule;
@@ -169,20 +173,20 @@ inline Schedule plainSchedule(std::int32_t M, std::int32_t W, std::int32_t S) {
 // The phases of the restricted column kernel. W >= 1, S >= 0.
 inline Schedule restrictedSchedule(std::int32_t M, std::int32_t W, std::int32_t S) {
     Schedule schedule;
-    const std::int32_t preload = smaller(S, M);
-    const std::int32_t filling = smaller(preload, W);
-    schedule.add(Step::enter, filling);
-    schedule.add(Step::leaveEnter, preload - filling);
-    const std::int32_t growth = larger(0, smaller(W, M) - preload);
+    schedule.first = firstWindowRow(M, W, S);
+    const std::int32_t rows = M - schedule.first;
+    const std::int32_t preload = smaller(S - schedule.first, rows);
+    schedule.add(Step::enter, preload);
+    const std::int32_t growth = larger(0, smaller(W, rows) - preload);
     schedule.add(Step::enterEmit, growth);
-    const std::int32_t steady = M - preload - growth;
+    const std::int32_t steady = rows - preload - growth;
     schedule.add(Step::leaveEnterEmit, steady);
-    // Tail: rows leave once the window has reached W rows, and none past the column.
-    const std::int32_t trail = preload - filling + steady;
-    const std::int32_t tail = preload;
-    const std::int32_t unshrunk = smaller(larger(0, W - M), tail);
+    // Tail: rows leave once the window has reached W rows, and none past the column;
+    // the windows after the last row has left select nothing and pass the input through.
+    const std::int32_t tail = preload + schedule.first;
+    const std::int32_t unshrunk = smaller(larger(0, W - rows), tail);
     schedule.add(Step::emit, unshrunk);
-    const std::int32_t shrinking = smaller(tail - unshrunk, M - trail);
+    const std::int32_t shrinking = smaller(tail - unshrunk, rows - steady);
     schedule.add(Step::leaveEmit, shrinking);
     schedule.add(Step::emit, tail - unshrunk - shrinking);
     return schedule;
@@ -194,7 +198,6 @@ template <class Advance>
 void forStep(const Stretch& stretch, std::int32_t rows, Advance&& advance) {
     switch (stretch.step) {
     case Step::enter: advance.template run<false, true, false>(rows, stretch); break;
-    case Step::leaveEnter: advance.template run<true, true, false>(rows, stretch); break;
     case Step::enterEmit: advance.template run<false, true, true>(rows, stretch); break;
     case Step::leaveEnterEmit: advance.template run<true, true, true>(rows, stretch); break;
     case Step::emit: advance.template run<false, false, true>(rows, stretch); break;
@@ -520,6 +523,7 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
         chains[c].v = v;
         chains[c].y = y + first;
         chains[c].stride = stride;
+        chains[c].lead = chains[c].trail = schedule.first;
     }
     if constexpr (kChains == 1) {
         advanceAlone<kSelected>(chains[0], schedule, schedule.rows);
@@ -603,9 +607,10 @@ void averageGroupBatch(const double* x, const double* v, double* y, std::size_t 
             groups[g][c].v = v;
             groups[g][c].y = y + first;
             groups[g][c].stride = stride;
+            groups[g][c].lead = groups[g][c].trail = schedule.first;
         }
     }
-    std::int32_t trail = 0, lead = 0;
+    std::int32_t trail = schedule.first, lead = schedule.first;
     double selected = 0.0;
     for (int i = 0; i < schedule.count; ++i) {
         const Stretch& stretch = schedule.stretches[i];
@@ -830,6 +835,7 @@ template <bool kSelected, class Isa>
 void averageColumn(const double* x, const double* v, double* y, std::int32_t M,
                    const Schedule& schedule) {
     Column column{x, v, y, M};
+    column.lead = column.trail = schedule.first;
     for (int i = 0; i < schedule.count; ++i) {
         const Stretch& stretch = schedule.stretches[i];
         forStep(stretch, stretch.rows, ColumnSteps<kSelected, Isa>{column});

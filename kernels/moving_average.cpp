@@ -11,25 +11,20 @@ void movingAverageColumn(const double* x, double* y, std::int32_t M, std::int32_
     }
     if (S < 0) S = 0;  // a window cannot end before its output row
 
+    // The sum starts with the first window's first row: rows ahead of it lie in no window.
+    const std::int32_t first = firstWindowRow(M, W, S);
     double sum = 0.0;
-    std::int32_t k = 0;  // lead: rows entered so far, next row to enter
-    std::int32_t t = 0;  // trail: next row to leave
-    std::int32_t j = 0;  // next output cell
+    std::int32_t k = first;  // lead: next row to enter
+    std::int32_t t = first;  // trail: next row to leave
+    std::int32_t j = 0;      // next output cell
 
-    // Preload: the S rows ahead of the first output row, no output. With S > W the
-    // earliest of them leave again, so the sum never holds more than W rows.
-    for (; k < S && k < M; ++k) {
-        if (k >= W) {
-            sum = sum - x[t];
-            ++t;
-        }
-        sum = sum + x[k];
-    }
-    // Growth: the window fills from the top; it holds the k rows entered so far.
-    while (k < W && k < M) {
+    // Preload: the rows ahead of the first output row that its window holds; no output.
+    for (; k < S && k < M; ++k) sum = sum + x[k];
+    // Growth: the window fills from the top; it holds the k - first rows entered so far.
+    while (k - first < W && k < M) {
         sum = sum + x[k];
         ++k;
-        y[j++] = sum / static_cast<double>(k);
+        y[j++] = sum / static_cast<double>(k - first);
     }
     // Steady: full windows of W rows; the leaving row goes before the entering one.
     for (; k < M; ++k, ++t) {
@@ -40,8 +35,8 @@ void movingAverageColumn(const double* x, double* y, std::int32_t M, std::int32_
     // Tail: the last rows, whose windows run past the column's end. While d < 0 the
     // window never reached full length and no row leaves; after that one row leaves
     // per output, and g counts the rows left until the window is empty.
-    std::int32_t d = k - W;
-    std::int32_t g = M < W ? M : W;
+    std::int32_t d = k - first - W;
+    std::int32_t g = M - first < W ? M - first : W;
     for (; j < M; ++j) {
         if (d < 0) {
             ++d;

@@ -10,6 +10,17 @@
 
 #include <cstdint>
 
+namespace {  // internal linkage: the AVX path compiles its own copy for its own target
+
+// The first row that any window holds, for W >= 1 and S >= 0, at most M. With S > W the
+// rows 0 .. S-W lie ahead of every window, so no running sum ever holds them.
+inline std::int32_t firstWindowRow(std::int32_t M, std::int32_t W, std::int32_t S) {
+    if (S <= W) return 0;
+    return S - W + 1 < M ? S - W + 1 : M;
+}
+
+}  // namespace
+
 // Mean of each window; NaN where the window holds no row of the column.
 // W < 1 means every window is empty. A negative S acts as S = 0. Callers keep
 // S <= M; a larger S still writes only the M cells of y.

@@ -8,9 +8,11 @@ void restrictedMovingAverageColumn(const double* x, const double* v, double* y,
     }
     if (S < 0) S = 0;
 
+    // The sum starts with the first window's first row: rows ahead of it lie in no window.
+    const std::int32_t first = firstWindowRow(M, W, S);
     double sum = 0.0;    // sum of the selected rows in the window
     std::int32_t n = 0;  // number of selected rows in the window
-    std::int32_t k = 0, t = 0, j = 0;  // lead, trail, next output cell
+    std::int32_t k = first, t = first, j = 0;  // lead, trail, next output cell
 
     // A row leaves under the same flag it entered with, so sum and n always describe
     // the same rows; unselected rows never touch the sum.
@@ -31,13 +33,10 @@ void restrictedMovingAverageColumn(const double* x, const double* v, double* y,
         ++j;
     };
 
-    // Preload: the S rows ahead of the first output row (sliding when S > W).
-    for (; k < S && k < M; ++k) {
-        if (k >= W) leave(t++);
-        enter(k);
-    }
+    // Preload: the rows ahead of the first output row that its window holds.
+    for (; k < S && k < M; ++k) enter(k);
     // Growth: the window fills from the top.
-    while (k < W && k < M) {
+    while (k - first < W && k < M) {
         enter(k++);
         emit();
     }
@@ -49,7 +48,7 @@ void restrictedMovingAverageColumn(const double* x, const double* v, double* y,
     }
     // Tail: windows running past the column's end; rows leave once the window has
     // reached full length, and none is read past the end.
-    std::int32_t d = k - W;
+    std::int32_t d = k - first - W;
     while (j < M) {
         if (d < 0) {
             ++d;

@@ -213,6 +213,40 @@ TEST(Columns, UnselectedRowsLeaveTheRunningSumsAlone) {
     }
 }
 
+// With S > W the rows 0 .. S-W lie in no window, so the NaN, Inf or 1e16 planted there
+// must reach no result; integer data elsewhere, so every mean is exact.
+TEST(Columns, RowsAheadOfTheFirstWindowNeverEnterOnAnyPath) {
+    const double poison[] = {kNaN, kInf, 1e16};
+    const int M = 40;
+    std::mt19937_64 random(15);
+    std::uniform_int_distribution<int> sample(-50, 50);
+    const Block v = someSelection(static_cast<std::size_t>(M), random);
+    for (int N : {1, 15}) {
+        for (int W : {1, 3, 8}) {
+            for (int S : {W + 1, W + 9, M}) {
+                Block x(static_cast<std::size_t>(M) * static_cast<std::size_t>(N));
+                for (std::size_t i = 0; i < x.size(); ++i) {
+                    const int row = static_cast<int>(i % M);
+                    x[i] = row <= S - W ? poison[(i / M) % 3] : sample(random);
+                }
+                for (const ColumnPath& path : availablePaths()) {
+                    SCOPED_TRACE(nameOf(path) + ": N = " + std::to_string(N) + ", W = " +
+                                 std::to_string(W) + ", S = " + std::to_string(S));
+                    const Block y = together(path, x, M, N, W, S);
+                    const Block yr = restrictedTogether(path, x, v, M, N, W, S);
+                    for (int c = 0; c < N; ++c) {
+                        const Block column(x.begin() + c * M, x.begin() + (c + 1) * M);
+                        EXPECT_TRUE(sameResults(Block(y.begin() + c * M, y.begin() + (c + 1) * M),
+                                                oracle::windowMeans(column, W, S)));
+                        EXPECT_TRUE(sameResults(Block(yr.begin() + c * M, yr.begin() + (c + 1) * M),
+                                                oracle::windowMeans(column, W, S, &v)));
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Where a window selects nothing the input passes through bit for bit, NaN payloads too.
 TEST(Columns, NothingSelectedPassesEveryCellThrough) {
     double payload;

@@ -145,6 +145,27 @@ TEST(RestrictedKernel, AllSelectedEqualsPlainBitForBitWhileTheShiftIsBelowTheWin
     }
 }
 
+// With S > W the rows 0 .. S-W lie in no window: a NaN, an Inf or a huge value there
+// must not reach any result through the running sum.
+TEST(BothKernels, RowsAheadOfTheFirstWindowNeverEnterTheSum) {
+    EXPECT_SAME(plain({kNaN, 1, 2, 3, 4, 5, 6}, 1, 3), (Column{3, 4, 5, 6, kNaN, kNaN, kNaN}));
+    EXPECT_SAME(plain({1e16, 1, 1, 1, 1, 1, 1, 1}, 2, 3), (Column{1, 1, 1, 1, 1, 1, kNaN, kNaN}));
+    EXPECT_SAME(restricted({kNaN, 1, 2, 3, 4}, Column(5, 1.0), 1, 2), (Column{2, 3, 4, 3, 4}));
+    const Column flags{1, 0, kNaN, 1, -0.0, 1, 1, 0, 1, 1, 1, 0};
+    for (double poison : {kNaN, kInf, -kInf, 1e16}) {
+        for (int W : {1, 2, 3, 5}) {
+            for (int S : {W + 1, W + 2, W + 6, 12}) {
+                Column x{7, -3, 5, 1, 8, -2, 4, 4, 9, -6, 2, 3};
+                for (int r = 0; r <= S - W && r < 12; ++r) x[static_cast<std::size_t>(r)] = poison;
+                SCOPED_TRACE("poison " + std::to_string(poison) + ", W = " + std::to_string(W) +
+                             ", S = " + std::to_string(S));
+                EXPECT_SAME(plain(x, W, S), oracle::windowMeans(x, W, S));
+                EXPECT_SAME(restricted(x, flags, W, S), oracle::windowMeans(x, W, S, &flags));
+            }
+        }
+    }
+}
+
 // Every cell of both kernels against the window's definition, over shapes that reach
 // each phase: windows longer than the column, S = W, S > W and negative shifts.
 TEST(BothKernels, MatchTheWindowDefinitionOnIntegerData) {
