@@ -46,20 +46,24 @@ ExpectedOutcome expectOutcome(const FuzzedCall& call) {
         return refuse(refusal::kTooLarge);
     }
 
-    // Only now are values read: the window's and the shift's scalars (a cell's scalar
-    // is answered without data; an empty shift is no shift and is not read).
-    const FuzzedArgument* S = args.size() > required ? &args[required] : nullptr;
-    const bool shiftGiven = S != nullptr && S->elements() != 0;
+    // Only now are values read: the window's scalar, and once the window has passed,
+    // the shift's (a cell's scalar is answered without data; an empty shift is no shift
+    // and is not read).
     auto scalarReadable = [](const FuzzedArgument& a) {
         return a.cls == mxCELL_CLASS || a.holdsData();
     };
-    expected.readsMissingData = !scalarReadable(W) || (shiftGiven && !scalarReadable(*S));
+    expected.readsMissingData = !scalarReadable(W);
     expected.M = static_cast<std::int32_t>(X.rows());
     expected.N = static_cast<std::int32_t>(X.columns());
     expected.W = expectedInteger(W.firstValue());
-    expected.S = shiftGiven ? expectedInteger(S->firstValue()) : 0;
     if (expected.W < 1) return refuse(refusal::kWindowRange);
-    if (expected.S > expected.M) return refuse(refusal::kShiftTooLarge);
+    const FuzzedArgument* S = args.size() > required ? &args[required] : nullptr;
+    const bool shiftGiven = S != nullptr && S->elements() != 0;
+    if (shiftGiven && !scalarReadable(*S)) expected.readsMissingData = true;
+    const double shift = shiftGiven ? std::trunc(S->firstValue()) : 0.0;
+    // Past the row count, also beyond the 32-bit range; NaN and negatives are no shift.
+    if (shift > expected.M) return refuse(refusal::kShiftTooLarge);
+    expected.S = expectedInteger(shift);
 
     // Accepted: X's data and V's flags are read.
     if (!X.holdsData() || (restricted && !args[2].holdsData())) expected.readsMissingData = true;

@@ -1,5 +1,6 @@
 #include "gateway_common.h"
 
+#include <cmath>
 #include <limits>
 
 namespace zorvan {
@@ -46,10 +47,15 @@ const char* readColumnJob(const mxArray* X, const mxArray* W, const mxArray* shi
     job.M = static_cast<std::int32_t>(mxGetM(X));
     job.N = static_cast<std::int32_t>(mxGetN(X));
     job.W = scalarToInt32(mxGetScalar(W));
-    // Hosts disagree on the scalar of an empty array, so an empty shift is no shift.
-    job.S = shift == nullptr || mxIsEmpty(shift) ? 0 : scalarToInt32(mxGetScalar(shift));
     if (job.W < 1) return "Window size must be between 1 and 2147483647.";
-    if (job.S > job.M) return "Row size must be greater than Shift.";
+    // Read only now: a host may raise its own error for a shift with no number in it,
+    // which must not pre-empt the window's refusal. Hosts disagree on the scalar of an
+    // empty array, so an empty shift is no shift.
+    const double S = shift == nullptr || mxIsEmpty(shift) ? 0.0 : mxGetScalar(shift);
+    // Compared before the conversion, so that a shift past the 32-bit range (+Inf too)
+    // exceeds every column instead of becoming no shift; NaN compares false.
+    if (std::trunc(S) > job.M) return "Row size must be greater than Shift.";
+    job.S = scalarToInt32(S);
     return nullptr;
 }
 

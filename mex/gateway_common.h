@@ -27,9 +27,10 @@ std::int32_t scalarToInt32(double value);
 
 // Every check after the argument count, in order: X (complex, not double, sparse),
 // W (not double, complex, not 1 x 1), V when given (complex, not double, sparse,
-// shorter than a column), X's size (rows and columns below 2^31); then reads M, N, W
-// and S and refuses W below 1 and S above M. V and shift may be null (absent); an
-// empty shift is no shift. Returns the first refusal, or nullptr with job filled in.
+// shorter than a column), X's size (rows and columns below 2^31); then reads M, N and W
+// and refuses W below 1, and only then reads S and refuses S above M (a positive S past
+// the 32-bit range included). V and shift may be null (absent); an empty shift is no
+// shift. Returns the first refusal, or nullptr with job filled in.
 const char* checkArguments(const mxArray* X, const mxArray* W, const mxArray* V,
                            const mxArray* shift, ColumnJob& job);
 

@@ -153,6 +153,12 @@ TEST(ZorvanRefusals, ShiftMayReachButNotPassTheRowCount) {
     mxArray* W = pool.scalar(3);
     expectRefusal(zorvan(), {X, W, pool.scalar(8)}, kShiftTooLarge);
     expectRefusal(zorvan(), {X, W, pool.scalar(8.5)}, kShiftTooLarge);
+    // Past the 32-bit range is past every column, not no shift.
+    for (double S : {2147483647.0, 2147483648.0, 1e10, 1e300, kInf}) {
+        expectRefusal(zorvan(), {X, W, pool.scalar(S)}, kShiftTooLarge);
+        expectRefusal(restricted(), {X, W, pool.column(Column(7, 1.0)), pool.scalar(S)},
+                      kShiftTooLarge);
+    }
     expectRefusal(zorvan(), {pool.make(mxDOUBLE_CLASS, {0, 3}), W, pool.scalar(1)},
                   kShiftTooLarge);
     EXPECT_TRUE(sameResults(expectResult(zorvan(), {X, W, pool.scalar(7)}, 7, 1),
@@ -177,7 +183,7 @@ TEST(Zorvan, ConvertsWindowAndShiftByTruncation) {
     EXPECT_TRUE(sameResults(expectResult(zorvan(), {X, pool.scalar(3.9)}, 7, 1), trailing));
     EXPECT_TRUE(sameResults(expectResult(zorvan(), {X, pool.scalar(3), pool.scalar(1.9)}, 7, 1),
                          shifted));
-    // Negative, NaN and out-of-range shifts act as no shift.
+    // Negative (also below the 32-bit range) and NaN shifts act as no shift.
     for (double S : {-1.5, -7.0, kNaN, -kInf, -1e300}) {
         EXPECT_TRUE(sameResults(expectResult(zorvan(), {X, pool.scalar(3), pool.scalar(S)}, 7, 1),
                              trailing))

@@ -87,11 +87,15 @@
 
 %!test
 %! ## The shift: truncated toward zero, any numeric class, the first element only;
-%! ## negative, NaN, infinite, out-of-range and empty shifts are no shift.
+%! ## negative, NaN and empty shifts are no shift; a positive one past 32 bits is
+%! ## past every column.
 %! x = x7;
 %! unshifted = Zorvan (x, 3);
-%! for S = {[], zeros(0, 3), {}, -1.5, NaN, -Inf, Inf, 2^40, -0.9, 0.9}
+%! for S = {[], zeros(0, 3), {}, -1.5, NaN, -Inf, -2^40, -0.9, 0.9}
 %!   assert (Zorvan (x, 3, S{1}), unshifted);
+%! end
+%! for S = {Inf, 2^31, 2^31 - 1, 1e10, 1e300, intmax("int64"), single(2^31)}
+%!   assert_refused (@() Zorvan (x, 3, S{1}), "Row size must be greater than Shift.");
 %! end
 %! shifted = Zorvan (x, 3, 1);
 %! for S = {1.9, int8(1), true, single(1.7), complex(1, 5), [1 5; 6 7], uint64(1), ...
@@ -102,6 +106,13 @@
 
 %!error <wrong type argument 'cell'> Zorvan ((1:7)', 3, {1})
 %!error <wrong type argument> Zorvan ((1:7)', 3, struct ("a", 1))
+%!error <Window size must be between 1 and 2147483647.> Zorvan ((1:7)', 0, {1})
+%!error <Window size must be between 1 and 2147483647.> Zorvan ((1:7)', NaN, @sin)
+
+%!test
+%! ## S > W: rows 1 .. S-W+1 lie in no window and never enter the running sum.
+%! assert (Zorvan ([NaN 1:6]', 1, 3), [3 4 5 6 NaN NaN NaN]');
+%! assert (Zorvan ([1e16; ones(7, 1)], 2, 3), [1 1 1 1 1 1 NaN NaN]');
 
 %!test
 %! ## Shapes: empty columns, empty rows, a row vector (columns of one sample), ND

@@ -88,6 +88,13 @@
 %! assert_refused (@() ZorvanRestricted (zeros (0, 2), 3, [], 1), "Row size must be greater than Shift.");
 
 %!error <wrong type argument 'cell'> ZorvanRestricted ((1:7)', 3, ones (7, 1), {1})
+%!error <Window size must be between 1 and 2147483647.> ZorvanRestricted ((1:7)', 0, ones (7, 1), {1})
+
+%!test
+%! ## S > W: the NaN in row 1 lies in no window; S past 32 bits is past every column.
+%! assert (ZorvanRestricted ([NaN 1:4]', 1, ones (5, 1), 2), [2 3 4 3 4]');
+%! assert_refused (@() ZorvanRestricted ((1:7)', 3, ones (7, 1), 2^31), ...
+%!                 "Row size must be greater than Shift.");
 
 %!test
 %! ## ND input is averaged as M x (product of the rest); inputs are left as they were.
