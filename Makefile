@@ -5,7 +5,7 @@
 #   make test-arm64 the kernels and their tests cross-built for 64-bit ARM, run under
 #                   qemu-aarch64 (this proves the bits, not the speed)
 #   make octave     the Octave MEX files and their help in build/octave
-#   make package    the Octave package build/zorvan-<version>.tar.gz
+#   make package    the Octave package build/dist/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
 #   make dist       the bundles users take, in build/dist: the Windows zip and the

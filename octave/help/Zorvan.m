@@ -22,28 +22,41 @@ function varargout = Zorvan(varargin)
 %
 %   For odd W, S = (W-1)/2 centres the window. With S >= W the window lies
 %   wholly after its row; in the last S-W+1 rows it holds no row of the
-%   column, and the result there is NaN.
+%   column, and the result there is NaN. With S > W the rows ahead of the
+%   first window (1 .. S-W+1) never enter the sum. With S = W the first row
+%   enters and leaves the sum ahead of the first window, so a NaN there makes
+%   the whole column NaN; ZorvanRestricted(x, W, [0; ones(M-1,1)], W) leaves
+%   that row out.
 %
-%   W and S are truncated toward zero (W = 3.9 acts as 3). A negative, NaN,
-%   infinite or empty S means no shift. S may be of any numeric class and only
-%   its first element is read; a value that has no number in it (a cell, a
-%   struct) is refused by the host's own conversion, not by Zorvan.
+%   W and S are truncated toward zero (W = 3.9 acts as 3). A negative, NaN or
+%   empty S means no shift; a positive S past the number of rows (+Inf and
+%   values past 2^31 too) is refused. S is the host's scalar of the argument:
+%   its first element, so a char '2' reads as its code, 50, and a sparse S as
+%   its first non-zero value. A value that has no number in it (a cell, a
+%   struct) is refused by the host's own conversion, not by Zorvan, once the
+%   window has passed its checks.
 %
 %   Rounding. Each column keeps one running sum: the leaving row is
 %   subtracted before the entering row is added, and each result is one
 %   division, so results are reproducible to the last bit on every machine.
-%   Integer data give exact means; ordinary data stay within about 1e-14 to
-%   1e-12 of the exact means over a million rows. The sum keeps the rounding
-%   of every step: after a value much larger than the rest has left the
-%   window, its residue stays (Zorvan([1e16; ones(7,1)], 2) gives 0.5 from
-%   the third row on, where the mean is 1). W = 1 returns finite input
+%   Integer data give exact means while window sums stay below 2^53
+%   (Zorvan([2^53;1;1;1], 2) ends in 0.5 0.5); ordinary data stayed within
+%   4e-14 to 7e-14 of the exact means over a million rows, the error growing
+%   along the column. The sum keeps the rounding of every step: after a value
+%   much larger than the rest has left the window, its residue stays
+%   (Zorvan([1e16; ones(7,1)], 2) gives 0.5 from the third row on, where the
+%   mean is 1); a window of zeros after large values gives that residue, not
+%   0, and it may be negative (up to 4e-13 for values up to 300); at the end
+%   of a column with S near W the shrinking windows carry the rounding of
+%   W-row sums (3e-13 measured for W = S = 101). W = 1 returns finite input
 %   unchanged (-0 comes back as +0).
 %
 %   NaN and Inf stay in the running sum: a NaN makes its own result and every
 %   later result of its column NaN, also after it has left the window; an Inf
-%   gives +-Inf while inside the window and NaN after it has left. The next
-%   column starts clean. To leave missing values out instead, average each
-%   column over its rows that are not NaN:
+%   in the data gives +-Inf while inside the window and NaN after it has left,
+%   and an Inf made by overflow (Zorvan([realmax; realmax; 1; 1], 2)) stays.
+%   The next column starts clean. To leave missing values out instead,
+%   average each column over its rows that are not NaN:
 %     y = ZorvanRestricted(x, W, double(~isnan(x)), S)    % x one column
 %
 %   Refusals. The first check that fails ends the call with its message (Octave
@@ -59,7 +72,7 @@ function varargout = Zorvan(varargin)
 %                                                    or W is NaN, Inf or too large
 %     Row size must be greater than Shift.           S truncated exceeds the
 %                                                    number of rows (S = rows is
-%                                                    accepted)
+%                                                    accepted; +Inf exceeds it)
 %
 %   Example:
 %     x = [1 2 3 4 5 6 7]';

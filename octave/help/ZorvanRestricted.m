@@ -21,22 +21,28 @@ function varargout = ZorvanRestricted(varargin)
 %   must be passed as double(mask)); its first M values in storage order,
 %   M being the number of rows of X, are used for every column, so a row
 %   vector, a column vector or a matrix serve alike. A longer V is fine.
+%   V serves every column: for a mask per column, call once per column (a V
+%   the size of X is accepted, and its first column serves them all).
 %
 %   X is a real, full double matrix; each column is one sequence (pass a row
 %   vector as x(:)). An array of more than two dimensions is averaged as an
 %   M-by-(the product of the other dimensions) matrix, the shape Y comes back
-%   in. W and S are truncated toward zero; a negative, NaN, infinite or empty
-%   S means no shift, and S may be of any numeric class (its first element is
-%   read). With S larger than W the window lies wholly after its row; where it
-%   holds no selected row the input passes through, so nothing is ever
-%   divided by zero.
+%   in. W and S are truncated toward zero; a negative, NaN or empty S means
+%   no shift, and a positive S past the number of rows (+Inf too) is refused.
+%   S is read as in Zorvan (its first element; a char by its code, a sparse S
+%   by its first non-zero value). With S larger than W the window lies wholly
+%   after its row, and the rows ahead of the first window never enter the
+%   sum; where a window holds no selected row the input passes through, so
+%   nothing is ever divided by zero.
 %
 %   Rounding, NaN and Inf as in Zorvan: one running sum per column of the
 %   selected rows, so a NaN or Inf in a selected row stays in it for the rest
 %   of the column (rows whose window selects nothing still pass their own
 %   input through); a NaN in a row that is not selected is never added. With
 %   every row selected and 0 <= S < W the result equals Zorvan(X, W, S) bit
-%   for bit.
+%   for bit. With S = W a selection without the first row,
+%   ZorvanRestricted(x, W, [0; ones(M-1,1)], W), keeps a NaN there out of
+%   the column, which Zorvan(x, W, W) cannot.
 %
 %   Refusals. The first check that fails ends the call with its message
 %   (Octave puts "ZorvanRestricted: " in front):
