@@ -161,8 +161,9 @@ inline Schedule plainSchedule(std::int32_t M, std::int32_t W, std::int32_t S) {
     schedule.add(Step::leaveEnterEmit, rows - preload - growth, static_cast<double>(W));
     // Tail (the output rows left): while the window had never reached W rows none
     // leaves; then one leaves per row, down to an empty window.
+    // Where no row enters at all (S = M, W = 1) every window is empty.
     const std::int32_t tail = preload + schedule.first;
-    const std::int32_t unshrunk = smaller(larger(0, W - rows), tail);
+    const std::int32_t unshrunk = rows > 0 ? smaller(larger(0, W - rows), tail) : 0;
     schedule.add(Step::emit, unshrunk, static_cast<double>(full));
     const std::int32_t shrinking = larger(0, smaller(full - 1, tail - unshrunk));
     schedule.add(Step::leaveEmit, shrinking, full - 1.0, -1.0);
