@@ -5,20 +5,12 @@
 #include "columns.h"
 
 namespace {
-
 enum Input { kData, kWindow, kSelection, kShift };
-
-const char* validate(int nrhs, const mxArray* prhs[], zorvan::ColumnJob& job) {
-    if (nrhs < 3 || nrhs > 4) return zorvan::kInvalidArgumentCount;
-    return zorvan::checkArguments(prhs[kData], prhs[kWindow], prhs[kSelection],
-                                  nrhs > kShift ? prhs[kShift] : nullptr, job);
-}
-
 }  // namespace
 
 void mexFunction(int /*nlhs*/, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     zorvan::ColumnJob job{};
-    if (const char* refusal = validate(nrhs, prhs, job)) {
+    if (const char* refusal = zorvan::checkMexCall(zorvan::Average::restricted, nrhs, prhs, job)) {
         mexErrMsgTxt(refusal);
         return;
     }

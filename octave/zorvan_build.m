@@ -37,7 +37,7 @@ end
 
 % What to compile, and with which flags, comes from the project's one list of them.
 list = readSourceList(fullfile(root, 'sources.mk'));
-common = fromRoot(root, [list.COMMON_SOURCES, list.KERNEL_SOURCES]);
+common = fromRoot(root, [list.COMMON_SOURCES, list.MEX_SOURCES, list.KERNEL_SOURCES]);
 includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
 compiler = compilerKind(isOctave);
 
