@@ -1,15 +1,22 @@
-# What the two MEX files are built from, and the flags that keep them bit-exact: named
-# here once. CMake (cmake/ZorvanSources.cmake), the Octave package's src/Makefile and
-# octave/zorvan_build.m all read this file, so a new source is added on one line.
+# What the two MEX files and the two Octave-native functions are built from, and the
+# flags that keep them bit-exact: named here once. CMake (cmake/ZorvanSources.cmake),
+# the Octave package's src/Makefile and octave/zorvan_build.m all read this file, so a
+# new source is added on one line.
 # Format: NAME := words, one assignment per line; paths from the project root.
 
-# The gateways: mex/NAME.cpp becomes the MEX file NAME.
+# The gateways: mex/NAME.cpp becomes the MEX file NAME, octave/native/NAME.cc the
+# Octave-native function NAME.
 GATEWAYS := Zorvan ZorvanRestricted
 # The argument checks and the scalar conversion, for every host: compiled into every
 # MEX file and every Octave-native function.
 COMMON_SOURCES := mex/argument_checks.cpp
 # Compiled into every MEX file with its gateway: the checks reached through the MEX API.
 MEX_SOURCES := mex/gateway_common.cpp
+# The Octave-native functions: octave/native/NAME.cc becomes the oct-file NAME (one for
+# each gateway) with these, the common and the kernel sources, and NAME_help.h, which is
+# made from octave/help/NAME.m when building.
+NATIVE_SOURCES := octave/native/octave_call.cc
+NATIVE_HEADERS := octave/native/octave_call.h
 # The column kernels, the path table (columns.cpp) and the paths that need no flags of
 # their own; each path's source compiles to nothing where its processor is not the target.
 KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_neon.cpp

@@ -5,7 +5,7 @@
 % cluster (scripts/parallel-loopback.sh starts one on loopback); checks every result
 % against one call bit for bit, and times the split against one call.
 %
-% Run: octave-cli --norc --quiet bench/parallel_recipe.m <folder with Zorvan.mex> [cluster]
+% Run: octave-cli --norc --quiet bench/parallel_recipe.m <folder with Zorvan> [cluster]
 
 1;
 
@@ -51,7 +51,7 @@ results(end+1, :) = {"parcellfun, 2 workers, ZorvanRestricted", ...
   onWorkers(2, restricted, blocks), ZorvanRestricted(X, W, V, S)};
 
 if (any (strcmp (args, "cluster")))
-  % The servers start Octave afresh: they find the MEX files where the client does.
+  % The servers start Octave afresh: they find the functions where the client does.
   servers = pconnect ({"localhost"}, struct ("use_tls", false));
   reval (sprintf ("addpath ('%s')", folder), servers(2:end));
   results(end+1, :) = {"netcellfun, a server on loopback, Zorvan", ...

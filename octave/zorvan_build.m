@@ -1,18 +1,20 @@
 function outdir = zorvan_build(outdir)
-%ZORVAN_BUILD  Compile the Zorvan MEX files for the running MATLAB or Octave.
+%ZORVAN_BUILD  Compile Zorvan and ZorvanRestricted for the running Octave or MATLAB.
 %   ZORVAN_BUILD compiles Zorvan and ZorvanRestricted from the project's
-%   sources (mex/ and kernels/) into build/matlab (in MATLAB) or build/octave
-%   (in Octave) under the project folder, and copies their help files beside
-%   them. ZORVAN_BUILD(OUTDIR) builds into OUTDIR instead. Returns the folder;
-%   put it on the path with addpath.
+%   sources into build/octave (in Octave) or build/matlab (in MATLAB) under the
+%   project folder. ZORVAN_BUILD(OUTDIR) builds into OUTDIR instead. Returns
+%   the folder; put it on the path with addpath.
 %
-%   MATLAB builds with mex -compatibleArrayDims (32-bit dimensions) and keeps
-%   floating-point contraction off: -ffp-contract=off for GCC and Clang,
-%   /fp:precise for Microsoft Visual C++. Octave builds with mkoctfile --mex
-%   and -ffp-contract=off. No fused multiply-add and no fast-math, so every
+%   Octave gets its own kind of function (oct-files, from octave/native/), the
+%   same checks and kernels as the MEX files without the MEX layer's copies,
+%   built with mkoctfile, their help text compiled in from octave/help/.
+%   MATLAB gets the MEX files (from mex/), built with mex -compatibleArrayDims
+%   (32-bit dimensions), their help files copied beside them. Floating-point
+%   contraction stays off: -ffp-contract=off for GCC and Clang, /fp:precise for
+%   Microsoft Visual C++; no fused multiply-add and no fast-math, so every
 %   result is bit-identical to the running sum. On x86-64 the AVX path
 %   (kernels/columns_avx.cpp) is compiled on its own with -mavx (/arch:AVX for
-%   Visual C++) into an object that both MEX files link; they use it only
+%   Visual C++) into an object that both functions link; they use it only
 %   where the processor has AVX. The sources and flags are those that
 %   sources.mk in the project folder lists.
 %
@@ -37,19 +39,24 @@ end
 
 % What to compile, and with which flags, comes from the project's one list of them.
 list = readSourceList(fullfile(root, 'sources.mk'));
-common = fromRoot(root, [list.COMMON_SOURCES, list.MEX_SOURCES, list.KERNEL_SOURCES]);
+if isOctave
+    common = fromRoot(root, [list.COMMON_SOURCES, list.NATIVE_SOURCES, list.KERNEL_SOURCES]);
+else
+    common = fromRoot(root, [list.COMMON_SOURCES, list.MEX_SOURCES, list.KERNEL_SOURCES]);
+end
 includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
 compiler = compilerKind(isOctave);
 
+% A folder of this build's own for the AVX object and the help texts.
+workdir = tempname();
+mkdir(workdir);
+cleanup = onCleanup(@() removeFolder(workdir));
 objects = {};
 defines = {};
 if isX86(isOctave)
-    objdir = tempname();
-    mkdir(objdir);
-    cleanup = onCleanup(@() removeFolder(objdir));
     avx = fromRoot(root, list.AVX_SOURCES);
     for i = 1:numel(avx)
-        objects{end + 1} = compileAvxObject(isOctave, compiler, list, avx{i}, includes, objdir); %#ok<AGROW>
+        objects{end + 1} = compileAvxObject(isOctave, compiler, list, avx{i}, includes, workdir); %#ok<AGROW>
     end
     defines = {['-D' list.AVX_DEFINE{1}]};
 end
@@ -59,18 +66,22 @@ flags = unitFlags(isOctave, compiler, list, {});
 for i = 1:numel(names)
     name = names{i};
     fprintf('zorvan_build: compiling %s into %s\n', name, outdir);
-    sources = [{fullfile(root, 'mex', [name '.cpp'])}, common, objects];
     if isOctave
-        [output, status] = mkoctfile('--mex', flags{:}, defines{:}, includes{:}, ...
-            '-o', fullfile(outdir, [name '.mex']), sources{:});
+        zorvan_help_header(fullfile(here, 'help', [name '.m']), ...
+                           fullfile(workdir, [name '_help.h']));
+        sources = [{fullfile(here, 'native', [name '.cc'])}, common, objects];
+        [output, status] = mkoctfile(flags{:}, defines{:}, includes{:}, ...
+            ['-I' fullfile(here, 'native')], ['-I' workdir], ...
+            '-o', fullfile(outdir, [name '.oct']), sources{:});
         if status ~= 0
             error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
         end
     else
+        sources = [{fullfile(root, 'mex', [name '.cpp'])}, common, objects];
         mex('-compatibleArrayDims', flags{:}, defines{:}, includes{:}, ...
             '-outdir', outdir, '-output', name, sources{:});
+        copyfile(fullfile(here, 'help', [name '.m']), outdir);
     end
-    copyfile(fullfile(here, 'help', [name '.m']), outdir);
 end
 end
 
@@ -163,7 +174,7 @@ end
 end
 
 function removeFolder(folder)
-% The object folder holds only what mex -c or mkoctfile -c wrote.
+% The work folder holds only the AVX object and the help texts.
 if exist(folder, 'dir')
     delete(fullfile(folder, '*'));
     rmdir(folder);

@@ -3,10 +3,10 @@
 # network namespace of its own that has nothing but loopback (so its unauthenticated
 # ports reach no one else), and the recipe's client beside it. Needs root (for the
 # namespace), and runs the server as nobody, since octave-pserver refuses root.
-# Usage: scripts/parallel-loopback.sh FOLDER_WITH_MEX_FILES
+# Usage: scripts/parallel-loopback.sh FOLDER_WITH_THE_FUNCTIONS (oct-files or MEX files)
 set -euo pipefail
 if [ $# -ne 1 ]; then
-    echo "usage: $0 FOLDER_WITH_MEX_FILES" >&2
+    echo "usage: $0 FOLDER_WITH_THE_FUNCTIONS" >&2
     exit 2
 fi
 folder=$(realpath "$1")
@@ -18,10 +18,10 @@ ip link set lo up
 server=/usr/libexec/octave-pserver
 [ -x "$server" ] || server=$(command -v octave-pserver)
 work=$(mktemp -d)
-# The server runs as nobody, who may not reach the project folder: the MEX files and the
-# recipe go to a folder it can read.
+# The server runs as nobody, who may not reach the project folder: the functions (with
+# their help files, where they have them) and the recipe go to a folder it can read.
 mkdir "$work/mex"
-cp "$folder"/*.mex "$folder"/*.m "$root/bench/parallel_recipe.m" "$work/mex/"
+cp "$folder"/Zorvan* "$root/bench/parallel_recipe.m" "$work/mex/"
 chmod -R a+rX "$work"
 cd "$work"
 runuser -u nobody -- "$server" --octave-binary="$(command -v octave-cli)" --no-auth \

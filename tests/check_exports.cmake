@@ -1,4 +1,8 @@
-# Fails unless MODULE's dynamic symbol table defines exactly one symbol: mexFunction.
+# Fails unless MODULE's dynamic symbol table defines exactly one symbol: SYMBOL, by
+# default mexFunction.
+if(NOT DEFINED SYMBOL)
+    set(SYMBOL mexFunction)
+endif()
 execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
                 OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -10,7 +14,7 @@ foreach(line IN LISTS lines)
     string(REGEX REPLACE "^.* " "" name "${line}")
     list(APPEND exported ${name})
 endforeach()
-if(NOT exported STREQUAL "mexFunction")
-    message(FATAL_ERROR "${MODULE} exports: ${exported} (expected only mexFunction)")
+if(NOT exported STREQUAL SYMBOL)
+    message(FATAL_ERROR "${MODULE} exports: ${exported} (expected only ${SYMBOL})")
 endif()
-message(STATUS "${MODULE} exports only mexFunction")
+message(STATUS "${MODULE} exports only ${SYMBOL}")

@@ -1,5 +1,6 @@
 ## The Octave package: pkg install of the built tarball into a prefix of the test's
-## own (never the machine's), pkg load, and a quick check of the installed functions.
+## own (never the machine's), pkg load, a quick check of the installed functions, and
+## pkg test, which runs the test blocks of their sources.
 ## ZORVAN_PACKAGE names the tarball, ZORVAN_PACKAGE_PREFIX the prefix.
 
 %!test
@@ -28,6 +29,7 @@
 %! assert_refused (@() ZorvanRestricted ((1:7)', 3, 1), ...
 %!                 "Vector must have at least as many elements as X has rows.");
 %! assert (! isempty (strfind (evalc ("help Zorvan"), "Y = Zorvan(X, W, S)")));
+%! assert (regexp (evalc ("pkg test zorvan"), "PASS +[1-9]\\d*\\s+FAIL +0"));
 %! pkg ("unload", "zorvan");
 %! pkg ("uninstall", "-local", "zorvan");
 %! assert (isempty (pkg ("list")));

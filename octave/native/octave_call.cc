@@ -1,0 +1,75 @@
+#include "octave_call.h"
+
+#include <memory>
+#include <utility>
+
+namespace zorvan {
+
+namespace {
+
+// The scalar Octave's MEX layer gives: a sparse array's first stored value (0 without
+// one), and otherwise the value Octave converts the array to, characters included;
+// whatever has no number in it raises Octave's own error.
+double octaveScalar(const void* host) {
+    const octave_value& a = *static_cast<const octave_value*>(host);
+    if (a.issparse()) {
+        const void* data = a.mex_get_data();
+        if (data == nullptr) return 0.0;
+        if (a.islogical()) return *static_cast<const bool*>(data);
+        return *static_cast<const double*>(data);  // a complex one's real part
+    }
+    return a.scalar_value(true);
+}
+
+Argument describe(const octave_value& a) {
+    const dim_vector dims = a.dims();
+    std::size_t columns = 1;
+    for (int d = 1; d < dims.ndims(); ++d) columns *= static_cast<std::size_t>(dims(d));
+    Argument argument;
+    argument.isDouble = a.is_double_type();
+    argument.isComplex = a.iscomplex();
+    argument.isSparse = a.issparse();
+    argument.rows = static_cast<std::size_t>(dims(0));
+    argument.columns = columns;
+    argument.elements = static_cast<std::size_t>(a.numel());
+    argument.isEmpty = a.isempty();
+    argument.scalar = octaveScalar;
+    argument.host = &a;
+    return argument;
+}
+
+// The allocator of Octave's double arrays, whichever this Octave was built with.
+template <class T, class Allocator>
+Allocator allocatorOf(const Array<T, Allocator>*);
+using DoubleAllocator = decltype(allocatorOf(static_cast<const Array<double>*>(nullptr)));
+using DoubleAllocation = std::allocator_traits<DoubleAllocator>;
+
+}  // namespace
+
+ColumnJob checkOctaveCall(const char* name, Average average, const octave_value_list& args) {
+    // Past four arguments the count is refused whatever it is.
+    const int count = args.length() > kMostArguments ? kMostArguments + 1
+                                                     : static_cast<int>(args.length());
+    Argument arguments[kMostArguments];
+    for (int i = 0; i < count && i < kMostArguments; ++i) arguments[i] = describe(args(i));
+    ColumnJob job{};
+    if (const char* refusal = checkCall(average, count, arguments, job)) {
+        error("%s: %s", name, refusal);
+    }
+    return job;
+}
+
+NDArray unfilledMatrix(std::int32_t M, std::int32_t N) {
+    const dim_vector dims(M, N);
+    DoubleAllocator allocator;
+    const auto cells = static_cast<std::size_t>(dims.safe_numel());
+    double* data = DoubleAllocation::allocate(allocator, cells);
+    try {
+        return NDArray(Array<double>(data, dims, allocator));
+    } catch (...) {  // the array never took the cells
+        DoubleAllocation::deallocate(allocator, data, cells);
+        throw;
+    }
+}
+
+}  // namespace zorvan
