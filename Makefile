@@ -4,7 +4,8 @@
 #                   with g++ and again with clang++ (whose ASan also sees partial loads)
 #   make test-arm64 the kernels and their tests cross-built for 64-bit ARM, run under
 #                   qemu-aarch64 (this proves the bits, not the speed)
-#   make octave     the Octave MEX files and their help in build/octave
+#   make octave     Octave's own kind of function in build/octave, the MEX files and
+#                   their help in build/octave-mex
 #   make package    the Octave package build/dist/zorvan-<version>.tar.gz
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
@@ -14,7 +15,7 @@
 #                   both gateways for FUZZ_SECONDS (default 60); then the same for the
 #                   multi-column paths (fuzz/columns-corpus); a finding fails
 #   make bench      release build, then the kernel benchmarks (BENCH_ARGS to change the run)
-#   make bench-octave  Zorvan against movmean, filter and a copy, in Octave
+#   make bench-octave  Zorvan's two routes into Octave, movmean, filter and a copy
 #   make accuracy   what a running sum's rounding does, measured (bench/accuracy.m)
 # WERROR=ON turns compiler warnings into errors (CI sets it). WINDOWS=OFF leaves the
 # Windows suite (MinGW-w64 and Wine) out of make test.
@@ -43,7 +44,8 @@ FUZZ_PACKAGES := cmake make g++ $(CLANG_PACKAGES)
 
 BENCH_PACKAGES := libbenchmark-dev
 BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_report_aggregates_only=true
-OCTAVE_MEX_DIR ?= build/octave
+OCTAVE_DIR ?= build/octave
+OCTAVE_MEX_DIR ?= build/octave-mex
 
 .PHONY: all deps build test test-asan test-arm64 octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
 
@@ -107,11 +109,11 @@ bench:
 	build/release/bench/zorvan_bench $(BENCH_ARGS)
 
 bench-octave: octave
-	@echo "Zorvan against movmean, filter and a copy in Octave: about 90 s, row by row."
-	octave-cli --norc --quiet bench/octave_comparison.m $(OCTAVE_MEX_DIR)
+	@echo "Zorvan's two routes, movmean, filter and a copy in Octave: about 2 minutes, row by row."
+	octave-cli --norc --quiet bench/octave_comparison.m $(OCTAVE_DIR) $(OCTAVE_MEX_DIR)
 
 accuracy: octave
-	octave-cli --norc --quiet bench/accuracy.m $(OCTAVE_MEX_DIR)
+	octave-cli --norc --quiet bench/accuracy.m $(OCTAVE_DIR)
 
 clean:
 	rm -rf build

@@ -1,9 +1,11 @@
 % Zorvan against Octave's own ways of computing the same moving average, in one
-% session on the same data: movmean over the same window, filter (a trailing moving
-% sum, shown for scale), and a plain copy (X + 0) of the same bytes.
+% session on the same data: first the two routes into Octave (its own kind of function,
+% and the MEX file through Octave's MEX layer) beside X + 0, the cheapest M x N result
+% Octave makes from X; then movmean over the same window, filter (a trailing moving
+% sum, shown for scale), and X + 0 again.
 %
-% Run: octave-cli --norc --quiet bench/octave_comparison.m <folder with Zorvan.mex>
-%      (make bench-octave does this with build/octave)
+% Run: octave-cli --norc --quiet bench/octave_comparison.m [<folder with Zorvan.oct>
+%      [<folder with Zorvan.mex>]] (make bench-octave: build/octave, build/octave-mex)
 
 1;
 
@@ -19,16 +21,67 @@ function t = medianTime (f, minSeconds)
   t = median (times);
 end
 
+function t = fastest (f, batch)
+  % One call's time: the fastest of 7 timings of BATCH calls each, divided by BATCH.
+  t = Inf;
+  for i = 1:7
+    one = tic;
+    for j = 1:batch
+      f ();
+    end
+    t = min (t, toc (one) / batch);
+  end
+end
+
+function t = onRoute (folder, f, batch)
+  % fastest (F, BATCH) with FOLDER first on the path.
+  addpath (folder);
+  unwind_protect
+    t = fastest (f, batch);
+  unwind_protect_cleanup
+    rmpath (folder);
+  end_unwind_protect
+end
+
 args = argv ();
-if (numel (args) >= 1)
-  folder = args{1};
-else
-  folder = fullfile ("build", "octave");
+folders = {fullfile("build", "octave"), fullfile("build", "octave-mex")};
+folders(1:numel (args)) = args;
+[native, mex] = folders{:};
+
+printf ("Octave %s. Each route's fastest of 7 calls (of 7 runs of 1000 calls on 100 x 1),\n", ...
+        OCTAVE_VERSION);
+printf ("W = 21, S = 10; ");
+printf ("ns per element, a call on 100 x 1 in us. native: Octave's own kind\n");
+printf ("of function (%s); ", native);
+printf ("MEX: the MEX file through Octave's MEX layer (%s).\n\n", mex);
+printf ("%-17s %-9s %9s %9s %9s | %12s %12s\n", "function", "shape", "native", "MEX", ...
+        "X+0", "native/MEX", "native/(X+0)");
+randn ("state", 1);
+rand ("state", 1);
+for shape = {[100 1], [1e5 16], [2e6 8], [4e6 1]}
+  [M, N] = deal (shape{1}(1), shape{1}(2));
+  X = randn (M, N);
+  V = double (rand (M, 1) < 2 / 3);
+  [unit, label, batch] = deal (1e9 / (M * N), sprintf ("%g x %d", M, N), 1);
+  if (M * N == 100)
+    [unit, label, batch] = deal (1e6, "100 x 1 (us)", 1000);
+  end
+  for name = {"Zorvan", "ZorvanRestricted"}
+    if (strcmp (name{1}, "Zorvan"))
+      call = @() Zorvan (X, 21, 10);
+    else
+      call = @() ZorvanRestricted (X, 21, V, 10);
+    end
+    tNative = onRoute (native, call, batch);
+    tMex = onRoute (mex, call, batch);
+    tCopy = fastest (@() X + 0, batch);
+    printf ("%-17s %-12s %6.2f %9.2f %9.2f | %12.2f %12.2f\n", name{1}, label, ...
+            unit * tNative, unit * tMex, unit * tCopy, tNative / tMex, tNative / tCopy);
+    fflush (stdout);
+  end
 end
-addpath (folder);
-if (exist ("Zorvan") != 3)
-  error ("no Zorvan MEX file in %s", folder);
-end
+printf ("\n");
+addpath (native);
 
 rand ("seed", 1);
 M = 100000;
@@ -36,8 +89,8 @@ N = 16;
 X = rand (M, N) * 2000 - 1000;
 minSeconds = 0.5;
 
-printf ("Octave %s, X is %d x %d doubles (%.0f MB); median time per call\n", ...
-        OCTAVE_VERSION, M, N, M * N * 8 / 1e6);
+printf ("Octave's own: X is %d x %d doubles (%.0f MB); median time per call\n", ...
+        M, N, M * N * 8 / 1e6);
 printf ("S is the centred shift (W-1)/2, so movmean's window is [W-1-S, S].\n\n");
 printf ("%6s %10s %10s %10s %10s | %12s %12s %12s | %10s\n", "W", "Zorvan ms", ...
         "movmean ms", "filter ms", "X+0 ms", "movmean/Z", "filter/Z", "Z/(X+0)", ...

@@ -1,7 +1,11 @@
 #include "octave_call.h"
 
+#include <cstdint>
 #include <memory>
-#include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace zorvan {
 
@@ -44,6 +48,23 @@ Allocator allocatorOf(const Array<T, Allocator>*);
 using DoubleAllocator = decltype(allocatorOf(static_cast<const Array<double>*>(nullptr)));
 using DoubleAllocation = std::allocator_traits<DoubleAllocator>;
 
+// Asks Linux to back the whole 2 MiB pages of a large output with huge pages: its first
+// writes then take one page fault per 2 MiB instead of one per 4 KiB, which beyond the
+// caches cost more than the averaging itself. Only a hint: where the system declines,
+// nothing changes.
+void preferHugePages(double* data, std::size_t cells) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto first = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (first + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (first + cells * sizeof(double)) & ~(kHugePage - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    static_cast<void>(data);
+    static_cast<void>(cells);
+#endif
+}
+
 }  // namespace
 
 ColumnJob checkOctaveCall(const char* name, Average average, const octave_value_list& args) {
@@ -64,6 +85,7 @@ NDArray unfilledMatrix(std::int32_t M, std::int32_t N) {
     DoubleAllocator allocator;
     const auto cells = static_cast<std::size_t>(dims.safe_numel());
     double* data = DoubleAllocation::allocate(allocator, cells);
+    preferHugePages(data, cells);
     try {
         return NDArray(Array<double>(data, dims, allocator));
     } catch (...) {  // the array never took the cells

@@ -137,7 +137,7 @@
 %! assert (! isequal (y, x));
 
 %!test
-%! ## help shows the text that sits beside the MEX file.
+%! ## help shows the function's text (beside a MEX file, or built into an oct-file).
 %! text = evalc ("help Zorvan");
 %! assert (! isempty (strfind (text, "Y = Zorvan(X, W, S)")));
 %! assert (! isempty (strfind (text, "Row size must be greater than Shift.")));

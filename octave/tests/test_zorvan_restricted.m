@@ -107,7 +107,7 @@
 %! assert (size (ZorvanRestricted (zeros (0, 3), 2, [])), [0 3]);
 
 %!test
-%! ## help shows the text that sits beside the MEX file.
+%! ## help shows the function's text (beside a MEX file, or built into an oct-file).
 %! text = evalc ("help ZorvanRestricted");
 %! assert (! isempty (strfind (text, "Y = ZorvanRestricted(X, W, V, S)")));
 %! assert (! isempty (strfind (text, "V(r) ~= 0 selects row r")));
