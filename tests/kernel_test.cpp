@@ -110,10 +110,7 @@ TEST(RestrictedKernel, DocumentedExamples) {
 }
 
 TEST(RestrictedKernel, NothingSelectedPassesEveryCellThroughBitForBit) {
-    double payload;
-    const std::uint64_t payloadBits = 0x7ff8000000c0ffeeULL;
-    std::memcpy(&payload, &payloadBits, sizeof payload);
-    const Column x{-0.0, payload, 3.5, kInf, -1e-310, 6, 7};
+    const Column x{-0.0, payloadNaN(), 3.5, kInf, -1e-310, 6, 7};
     const Column none(x.size(), 0.0);
     for (int S = 0; S <= 7; ++S) EXPECT_TRUE(sameBits(restricted(x, none, 3, S), x)) << "S = " << S;
     EXPECT_TRUE(sameBits(restricted(x, none, 0, 0), x));

@@ -55,15 +55,31 @@ inline bool sameBits(const std::vector<double>& a, const std::vector<double>& b)
     return true;
 }
 
-// Equal bits, except that a NaN made by arithmetic (whose sign the processor picks)
-// matches any NaN. Passed-through values are compared with sameBits instead.
-inline bool sameResults(const std::vector<double>& a, const std::vector<double>& b) {
-    if (a.size() != b.size()) return false;
+// The index of the first cell whose bits differ, or -1 (also -1 only for equal sizes).
+// A NaN made by arithmetic matches any NaN: which operand's payload an addition of two
+// NaNs keeps is the compiler's choice of operand order, and its sign the processor's.
+// Every other value, -0.0 included, must match bit for bit.
+inline long firstDifference(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return static_cast<long>(a.size() < b.size() ? a.size() : b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
         const bool bothNaN = a[i] != a[i] && b[i] != b[i];
-        if (!bothNaN && bitsOf(a[i]) != bitsOf(b[i])) return false;
+        if (!bothNaN && bitsOf(a[i]) != bitsOf(b[i])) return static_cast<long>(i);
     }
-    return true;
+    return -1;
+}
+
+// Equal bits but for NaNs made by arithmetic, as firstDifference. Passed-through values
+// are compared with sameBits instead.
+inline bool sameResults(const std::vector<double>& a, const std::vector<double>& b) {
+    return firstDifference(a, b) == -1;
+}
+
+// A quiet NaN with a payload of its own, which a value passed through must keep.
+inline double payloadNaN() {
+    const std::uint64_t bits = 0x7ff8000000c0ffeeULL;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
 }
 
 #endif
