@@ -20,7 +20,7 @@ NATIVE_HEADERS := octave/native/octave_call.h
 # The column kernels, the path table (columns.cpp) and the paths that need no flags of
 # their own; each path's source compiles to nothing where its processor is not the target.
 KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_neon.cpp
-KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/sse2_lanes.h
+KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/scalar_lanes.h kernels/sse2_lanes.h kernels/avx_lanes.h kernels/neon_lanes.h
 
 # Every unit: no fused multiply-add, no reassociation, plain IEEE doubles.
 FP_FLAGS := -ffp-contract=off -fno-fast-math

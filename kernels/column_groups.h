@@ -5,7 +5,9 @@
 // add, subtract, divide and maximum, comparisons that give lane masks, bitwise and, or
 // and choice, a running sum across the lanes (of whole numbers only), loads, stores and
 // broadcasts of consecutive doubles, and loads and stores that move one row, or a square
-// tile of kLanes rows, between kLanes columns and the lanes. `Scalar` below is the instruction set of one lane, for targets without vectors.
+// tile of kLanes rows, between kLanes columns and the lanes. Each instruction set's lanes
+// live in a header of their own: scalar_lanes.h (one lane), sse2_lanes.h, avx_lanes.h,
+// neon_lanes.h.
 //
 // Several columns: a chain is one vector of kLanes neighbouring columns whose running
 // sums advance together, each lane seeing exactly its own column's additions,
@@ -35,6 +37,7 @@
 #define ZORVAN_KERNELS_COLUMN_GROUPS_H
 
 #include "moving_average.h"
+#include "scalar_lanes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,61 +59,6 @@ constexpr double kEmptyWindow = std::numeric_limits<double>::quiet_NaN();
 
 inline std::int32_t smaller(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 inline std::int32_t larger(std::int32_t a, std::int32_t b) { return a < b ? b : a; }
-
-// One lane: the instruction set of targets without vectors, and of the rows that do not
-// fill a vector. Masks are doubles with all bits set or clear, chosen between bitwise,
-// so that no choice becomes a branch on the data.
-struct Scalar {
-    using V = double;
-    static constexpr int kLanes = 1;
-
-    static V all(double a) { return a; }
-    static V add(V a, V b) { return a + b; }
-    static V sub(V a, V b) { return a - b; }
-    static V div(V a, V b) { return a / b; }
-    static V max(V a, V b) { return a < b ? b : a; }  // never given a NaN
-    static V choose(V mask, V a, V b) {
-        const std::uint64_t m = bits(mask);
-        return fromBits((m & bits(a)) | (~m & bits(b)));
-    }
-    // Set where the flag selects: != 0.0, NaN included.
-    static V selected(V flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
-    static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
-    static V andBits(V a, V b) { return fromBits(bits(a) & bits(b)); }
-    static V orBits(V a, V b) { return fromBits(bits(a) | bits(b)); }
-    static V broadcast(const double* p) { return *p; }
-    static bool any(V mask) { return bits(mask) != 0; }
-    static double first(V a) { return a; }
-    // carry + a, and carry becomes it.
-    static V runningSum(V a, V& carry) { return carry = carry + a; }
-    static V ramp(double first, double /*step*/) { return first; }
-    static void prefetch(const double* p) {
-#if defined(__GNUC__) || defined(__clang__)
-        __builtin_prefetch(p);
-#else
-        static_cast<void>(p);
-#endif
-    }
-
-    static V load(const double* p) { return *p; }
-    static void store(double* p, V a) { *p = a; }
-    static V loadRow(const double* p, std::size_t /*stride*/) { return *p; }
-    static void storeRow(double* p, std::size_t /*stride*/, V a) { *p = a; }
-    static void loadTile(const double* p, std::size_t /*stride*/, V rows[1]) { rows[0] = *p; }
-    static void storeTile(double* p, std::size_t /*stride*/, const V rows[1]) { *p = rows[0]; }
-
-private:
-    static std::uint64_t bits(double a) {
-        std::uint64_t b;
-        std::memcpy(&b, &a, sizeof b);
-        return b;
-    }
-    static double fromBits(std::uint64_t b) {
-        double a;
-        std::memcpy(&a, &b, sizeof a);
-        return a;
-    }
-};
 
 // What a stretch of rows does to every column.
 enum class Step : unsigned char {
@@ -628,7 +576,6 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     constexpr std::int32_t kColumns = Isa::kLanes * kChains;
     if (N - first < kColumns) return first;
     const std::size_t stride = static_cast<std::size_t>(M);
-    const std::int32_t lag = kChains > 1 ? chainLag<Isa>(M) : 0;
     // Short columns make short streams that the processor's prefetchers barely notice
     // before they end, so the next group's input is requested ahead of time.
     const std::size_t groupCells = kColumns * stride;
@@ -636,6 +583,7 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     // Beyond the caches the streams of several groups at once would outnumber what the
     // prefetchers follow; there the restricted average runs a group at a time.
     const bool batchInCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
+    const std::int32_t lag = kChains > 1 ? chainLag<Isa>(M) : 0;
     for (; N - first >= kColumns; first += kColumns) {
         const std::size_t offset = static_cast<std::size_t>(first) * stride;
         if (prefetch && N - first >= 2 * kColumns) {
