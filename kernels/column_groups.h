@@ -57,6 +57,39 @@ namespace {
 // What the plain average writes where its window holds no row of the column.
 constexpr double kEmptyWindow = std::numeric_limits<double>::quiet_NaN();
 
+// ---------------------------------------------------------------------------------------
+// Tuning: the sizes the engine was tuned with, in one place; the measurements behind them
+// are in docs/performance.md.
+
+// Rows of a selection block (masks, counts and divisors worked out in vectors for the
+// chains at those rows). Blocks of 128 or 256 rows were no faster in the caches and
+// slower beyond them.
+constexpr std::int32_t kSelectionRows = 32;
+// Restricted groups that advance one selection block together in the caches. Sharing one
+// block among up to four groups took restricted / plain from about 1.3 to 1.25 in the
+// caches, and from 1.24-1.40 to 1.04-1.16 on 100 x 10000.
+constexpr int kBatch = 4;
+// A block of this many bytes or more is taken as beyond the caches: restricted groups go
+// one at a time there, and the plain average of long windows uses single chains.
+constexpr std::size_t kBeyondCaches = 8 * 1024 * 1024;
+// The first-level data cache, which two chains' trailing rows must fit for two chains to
+// pay beyond the caches.
+constexpr std::size_t kFirstLevel = 32 * 1024;
+// Groups of at most this many bytes have the next group's input requested ahead: short
+// columns make streams the prefetchers barely notice before they end.
+constexpr std::size_t kPrefetchedGroup = 32 * 1024;
+// The chain lag: where a group's chains sit within kNear bytes of a multiple of kPage
+// apart, the second runs kApart bytes' worth of rows behind. At M = 4096 it made the
+// cached shapes 1.2-4x faster; beyond the caches it changed nothing measurable.
+constexpr std::int64_t kPage = 4096, kNear = 512, kApart = 1024;
+// Rows per block of a lone column: the operands, sums and counts of two blocks sit in a
+// few KiB of stack, in the first-level cache, between the passes over them. Cutting the
+// plain average into calls of 32 rows cost 1.21x its time, of 64 rows 1.07x.
+constexpr std::int32_t kBlockRows = 64;
+// How far ahead of the lead and output rows a lone column requests its data: its chain of
+// additions holds back how far ahead the processor reads by itself.
+constexpr std::int32_t kPrefetchRows = 512;
+
 inline std::int32_t smaller(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 inline std::int32_t larger(std::int32_t a, std::int32_t b) { return a < b ? b : a; }
 
@@ -198,7 +231,6 @@ void eachChain(F&& f) {
 // or 1 where there is none) and a mask of the rows that pass their input through; per
 // tile of kLanes rows whether any row does. Worked out a block at a time in vectors of
 // consecutive rows, off the chains, and shared by two chains that stand at the same rows.
-constexpr std::int32_t kSelectionRows = 32;
 
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows], enterZero[kSelectionRows];
@@ -447,7 +479,6 @@ void advanceAlone(Chain<Isa>& chain, const Schedule& schedule, std::int64_t rows
 // behind to work 1 KiB further on in the sets.
 template <class Isa>
 std::int32_t chainLag(std::int32_t M) {
-    constexpr std::int64_t kPage = 4096, kNear = 512, kApart = 1024;  // bytes
     const std::int64_t distance = static_cast<std::int64_t>(M) * Isa::kLanes * 8;
     std::int64_t offset = distance % kPage;  // where the second chain sits, in (-2048, 2048]
     if (offset > kPage / 2) offset -= kPage;
@@ -503,12 +534,9 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
 // would also keep twice as many trailing rows (W rows behind the lead, for every column)
 // in flight, which for long windows no longer fit the first-level cache and come back
 // from further away.
-// A block of this many bytes or more no longer fits the caches.
-constexpr std::size_t kBeyondCaches = 8 * 1024 * 1024;
 
 template <class Isa>
 bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
-    constexpr std::size_t kFirstLevel = 32 * 1024;  // bytes
     const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
     const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
     return trailing > kFirstLevel && data >= kBeyondCaches;
@@ -518,7 +546,6 @@ bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
 // advanced a selection block at a time so that one block serves them all: the
 // selection is the same for every column. (Only where the chains of a group need not
 // run apart: with the lag, the rows of more groups would fight for the same sets.)
-constexpr int kBatch = 4;
 
 template <class Isa>
 struct BatchSteps {
@@ -579,7 +606,7 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     // Short columns make short streams that the processor's prefetchers barely notice
     // before they end, so the next group's input is requested ahead of time.
     const std::size_t groupCells = kColumns * stride;
-    const bool prefetch = groupCells * sizeof(double) <= 32 * 1024;
+    const bool prefetch = groupCells * sizeof(double) <= kPrefetchedGroup;
     // Beyond the caches the streams of several groups at once would outnumber what the
     // prefetchers follow; there the restricted average runs a group at a time.
     const bool batchInCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
@@ -605,13 +632,6 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
 
 // ---------------------------------------------------------------------------------------
 // One column alone.
-
-// Rows per block: the block's operands, sums and counts sit in a few KiB of stack, in the
-// first-level cache, between the passes over them.
-constexpr std::int32_t kBlockRows = 64;
-// How far ahead of the lead and output rows a lone column requests its data. Its chain
-// of additions holds back how far ahead the processor reads by itself.
-constexpr std::int32_t kPrefetchRows = 512;
 
 // A lone column's place in its rows and the state of its running sum.
 struct Column {
