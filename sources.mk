@@ -17,21 +17,19 @@ MEX_SOURCES := mex/gateway_common.cpp
 # made from octave/help/NAME.m when building.
 NATIVE_SOURCES := octave/native/octave_call.cc
 NATIVE_HEADERS := octave/native/octave_call.h
-# The column kernels, the path table (columns.cpp) and the paths that need no flags of
-# their own; each path's source compiles to nothing where its processor is not the target.
-KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_neon.cpp
-KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/scalar_lanes.h kernels/sse2_lanes.h kernels/avx_lanes.h kernels/neon_lanes.h
+# The column kernels, the path table (columns.cpp) and the paths; each path's source
+# compiles to nothing where its processor is not the target, and the AVX path's functions
+# are compiled for AVX by the compiler itself, function by function.
+KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_avx.cpp kernels/columns_neon.cpp
+KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/target.h kernels/scalar_lanes.h kernels/sse2_lanes.h kernels/avx_lanes.h kernels/neon_lanes.h
 
+# The language standard, for every builder (CMake takes the number).
+STANDARD := 17
 # Every unit: no fused multiply-add, no reassociation, plain IEEE doubles.
 FP_FLAGS := -ffp-contract=off -fno-fast-math
 FP_FLAGS_MSVC := /fp:precise
-
-# On x86-64 only: compiled on its own with the AVX flags and linked into both MEX
-# files, which call it only where the processor has AVX (AVX_DEFINE tells them it is
-# there). Windows keeps the stack 16-byte aligned, so MinGW must not spill 32-byte
-# values with aligned moves.
-AVX_SOURCES := kernels/columns_avx.cpp
-AVX_DEFINE := ZORVAN_AVX_PATH
-AVX_FLAGS := -mavx
-AVX_FLAGS_MINGW := -Wa,-muse-unaligned-vector-move
-AVX_FLAGS_MSVC := /arch:AVX
+# Our warnings, where the compiler is GCC or Clang.
+WARNING_FLAGS := -Wall -Wextra -Wconversion
+# MinGW-w64 only: Windows keeps the stack 16-byte aligned, so the AVX path must not spill
+# 32-byte values with aligned moves.
+MINGW_FLAGS := -Wa,-muse-unaligned-vector-move

@@ -10,7 +10,7 @@ target_compile_options(zorvan_floating_point INTERFACE
 
 add_library(zorvan_warnings INTERFACE)
 target_compile_options(zorvan_warnings INTERFACE
-    $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wconversion>
+    "$<$<CXX_COMPILER_ID:GNU,Clang>:${ZORVAN_WARNING_FLAGS}>"
     $<$<CXX_COMPILER_ID:MSVC>:/W4>)
 if(ZORVAN_WARNINGS_AS_ERRORS)
     target_compile_options(zorvan_warnings INTERFACE
@@ -38,6 +38,9 @@ if(ZORVAN_FUZZ)
 endif()
 
 add_library(zorvan_defaults INTERFACE)
-target_compile_features(zorvan_defaults INTERFACE cxx_std_17)
+target_compile_features(zorvan_defaults INTERFACE cxx_std_${ZORVAN_STANDARD})
 target_link_libraries(zorvan_defaults INTERFACE
     zorvan_floating_point zorvan_warnings zorvan_sanitizers)
+if(MINGW)  # the AVX path's 32-byte values on Windows' 16-byte aligned stack
+    target_compile_options(zorvan_defaults INTERFACE ${ZORVAN_MINGW_FLAGS})
+endif()

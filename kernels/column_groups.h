@@ -197,13 +197,17 @@ template <class Isa>
 struct Chain {
     using V = typename Isa::V;
 
+    // Written out rather than implied, so that the compiler gives it the instruction set
+    // of the source it is compiled in (an implied one would take the baseline's).
+    Chain() : sum(Isa::all(0.0)) {}
+
     const double* x = nullptr;
     const double* v = nullptr;  // the selection, restricted average only
     double* y = nullptr;
     std::size_t stride = 0;  // from one column to the next: M
     std::int32_t lead = 0, trail = 0, out = 0;
     double selected = 0.0;  // selected rows in the window, restricted average only
-    V sum = Isa::all(0.0);
+    V sum;
     int stretch = 0;             // current stretch of the schedule
     std::int32_t stretchRows = 0;  // rows of it already done
     double divisor = 0.0;        // the next output row's divisor, plain average only

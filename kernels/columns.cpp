@@ -3,27 +3,19 @@
 #include "column_paths.h"
 #include "columns.h"
 #include "moving_average.h"
+#include "target.h"
 
 #include <cstddef>
 
-#if defined(_MSC_VER) && !defined(__clang__) && defined(ZORVAN_AVX_PATH)
+#if defined(_MSC_VER) && !defined(__clang__) && defined(ZORVAN_X86_64)
 #include <immintrin.h>
 #include <intrin.h>
 #endif
 
-#if (defined(__x86_64__) || defined(_M_X64)) && !defined(_M_ARM64EC)
-#define ZORVAN_X86_64 1
-#endif
-#if defined(__aarch64__) || defined(_M_ARM64)
-#define ZORVAN_AARCH64 1
-#endif
-
 // The entry points of each path's source.
-#if defined(ZORVAN_AVX_PATH)
+#if defined(ZORVAN_X86_64)
 PlainColumnsEntry movingAverageColumnsAvx;
 RestrictedColumnsEntry restrictedMovingAverageColumnsAvx;
-#endif
-#if defined(ZORVAN_X86_64)
 PlainColumnsEntry movingAverageColumnsSse2;
 RestrictedColumnsEntry restrictedMovingAverageColumnsSse2;
 #endif
@@ -58,7 +50,7 @@ void restrictedMovingAverageColumnByColumn(const double* x, const double* v, dou
 
 bool always() { return true; }
 
-#if defined(ZORVAN_AVX_PATH)
+#if defined(ZORVAN_X86_64)
 // AVX and the operating system saving the 256-bit registers.
 bool processorHasAvx() {
 #if defined(_MSC_VER) && !defined(__clang__)
@@ -79,10 +71,8 @@ bool processorHasAvx() {
 
 // Fastest first; a path is one source and one row here.
 constexpr ColumnPath kPaths[] = {
-#if defined(ZORVAN_AVX_PATH)
-    {"avx", processorHasAvx, movingAverageColumnsAvx, restrictedMovingAverageColumnsAvx},
-#endif
 #if defined(ZORVAN_X86_64)
+    {"avx", processorHasAvx, movingAverageColumnsAvx, restrictedMovingAverageColumnsAvx},
     {"sse2", always, movingAverageColumnsSse2, restrictedMovingAverageColumnsSse2},
 #endif
 #if defined(ZORVAN_AARCH64)

@@ -1,6 +1,7 @@
 // The 128-bit path of 64-bit ARM: two columns per vector (NEON, which every AArch64
 // processor has), and a lone column's rows two at a time.
-#if defined(__aarch64__) || defined(_M_ARM64)
+#include "target.h"
+#if defined(ZORVAN_AARCH64)
 #include "column_groups.h"
 #include "neon_lanes.h"
 

@@ -1,5 +1,6 @@
 // The 128-bit path: two columns per vector, on every x86-64 processor.
-#if (defined(__x86_64__) || defined(_M_X64)) && !defined(_M_ARM64EC)
+#include "target.h"
+#if defined(ZORVAN_X86_64)
 #include "column_groups.h"
 #include "sse2_lanes.h"
 

@@ -12,11 +12,11 @@ function outdir = zorvan_build(outdir)
 %   (32-bit dimensions), their help files copied beside them. Floating-point
 %   contraction stays off: -ffp-contract=off for GCC and Clang, /fp:precise for
 %   Microsoft Visual C++; no fused multiply-add and no fast-math, so every
-%   result is bit-identical to the running sum. On x86-64 the AVX path
-%   (kernels/columns_avx.cpp) is compiled on its own with -mavx (/arch:AVX for
-%   Visual C++) into an object that both functions link; they use it only
-%   where the processor has AVX. The sources and flags are those that
-%   sources.mk in the project folder lists.
+%   result is bit-identical to the running sum. Every source gets the same
+%   flags: on x86-64 the compiler itself compiles the AVX path's functions for
+%   AVX, and they run only where the processor has AVX. One compiler call
+%   builds each function; the sources and flags are those that sources.mk in
+%   the project folder lists.
 %
 %   Example (from the project folder):
 %     addpath octave
@@ -47,38 +47,30 @@ end
 includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
 compiler = compilerKind(isOctave);
 
-% A folder of this build's own for the AVX object and the help texts.
-workdir = tempname();
-mkdir(workdir);
-cleanup = onCleanup(@() removeFolder(workdir));
-objects = {};
-defines = {};
-if isX86(isOctave)
-    avx = fromRoot(root, list.AVX_SOURCES);
-    for i = 1:numel(avx)
-        objects{end + 1} = compileAvxObject(isOctave, compiler, list, avx{i}, includes, workdir); %#ok<AGROW>
-    end
-    defines = {['-D' list.AVX_DEFINE{1}]};
-end
-
 names = list.GATEWAYS;
-flags = unitFlags(isOctave, compiler, list, {});
+flags = unitFlags(isOctave, compiler, list);
+if isOctave
+    % The help texts the functions are built with, in a folder of this build's own.
+    helpdir = tempname();
+    mkdir(helpdir);
+    cleanup = onCleanup(@() removeFolder(helpdir));
+end
 for i = 1:numel(names)
     name = names{i};
     fprintf('zorvan_build: compiling %s into %s\n', name, outdir);
     if isOctave
         zorvan_help_header(fullfile(here, 'help', [name '.m']), ...
-                           fullfile(workdir, [name '_help.h']));
-        sources = [{fullfile(here, 'native', [name '.cc'])}, common, objects];
-        [output, status] = mkoctfile(flags{:}, defines{:}, includes{:}, ...
-            ['-I' fullfile(here, 'native')], ['-I' workdir], ...
+                           fullfile(helpdir, [name '_help.h']));
+        sources = [{fullfile(here, 'native', [name '.cc'])}, common];
+        [output, status] = mkoctfile(flags{:}, includes{:}, ...
+            ['-I' fullfile(here, 'native')], ['-I' helpdir], ...
             '-o', fullfile(outdir, [name '.oct']), sources{:});
         if status ~= 0
             error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
         end
     else
-        sources = [{fullfile(root, 'mex', [name '.cpp'])}, common, objects];
-        mex('-compatibleArrayDims', flags{:}, defines{:}, includes{:}, ...
+        sources = [{fullfile(root, 'mex', [name '.cpp'])}, common];
+        mex('-compatibleArrayDims', flags{:}, includes{:}, ...
             '-outdir', outdir, '-output', name, sources{:});
         copyfile(fullfile(here, 'help', [name '.m']), outdir);
     end
@@ -101,15 +93,6 @@ if ispc()
 end
 end
 
-function yes = isX86(isOctave)
-% Whether the host is x86-64, where the AVX path is built.
-if isOctave
-    yes = strncmp(computer(), 'x86_64', 6);
-else
-    yes = any(strcmp(computer('arch'), {'glnxa64', 'maci64', 'win64'}));
-end
-end
-
 function list = readSourceList(file)
 % The lines NAME := words of FILE as a struct of cell arrays of words.
 text = fileread(file);
@@ -125,15 +108,18 @@ function paths = fromRoot(root, files)
 paths = cellfun(@(file) fullfile(root, file), files, 'UniformOutput', false);
 end
 
-function flags = unitFlags(isOctave, compiler, list, extra)
-% The options of one translation unit: C++17, contraction and fast-math off, then
-% EXTRA. MATLAB's mex takes them as one assignment to the compiler's flags variable.
-if strcmp(compiler, 'msvc')
-    base = [{'/std:c++17'}, list.FP_FLAGS_MSVC];
-else
-    base = [{'-std=c++17'}, list.FP_FLAGS];
+function flags = unitFlags(isOctave, compiler, list)
+% The options of every translation unit: the language standard, contraction and
+% fast-math off, and for MinGW-w64 what the AVX path needs. MATLAB's mex takes them as
+% one assignment to the compiler's flags variable.
+switch compiler
+    case 'msvc'
+        flags = [{['/std:c++' list.STANDARD{1}]}, list.FP_FLAGS_MSVC];
+    case 'mingw'
+        flags = [{['-std=c++' list.STANDARD{1}]}, list.FP_FLAGS, list.MINGW_FLAGS];
+    otherwise
+        flags = [{['-std=c++' list.STANDARD{1}]}, list.FP_FLAGS];
 end
-flags = [base, extra];
 if ~isOctave
     if strcmp(compiler, 'msvc')
         flags = {['COMPFLAGS=$COMPFLAGS' sprintf(' %s', flags{:})]};
@@ -143,38 +129,8 @@ if ~isOctave
 end
 end
 
-function object = compileAvxObject(isOctave, compiler, list, source, includes, objdir)
-% Compiles SOURCE for AVX into an object file in OBJDIR and returns its path.
-switch compiler
-    case 'msvc'
-        avx = list.AVX_FLAGS_MSVC;
-    case 'mingw'
-        avx = [list.AVX_FLAGS, list.AVX_FLAGS_MINGW];
-    otherwise
-        avx = list.AVX_FLAGS;
-end
-flags = unitFlags(isOctave, compiler, list, avx);
-[~, name] = fileparts(source);
-fprintf('zorvan_build: compiling the AVX path %s\n', [name '.cpp']);
-if isOctave
-    object = fullfile(objdir, [name '.o']);
-    [output, status] = mkoctfile('-c', flags{:}, includes{:}, '-o', object, source);
-    if status ~= 0
-        error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
-    end
-else
-    % mex -c names the object after the source, with the compiler's extension.
-    mex('-c', flags{:}, includes{:}, '-outdir', objdir, source);
-    found = dir(fullfile(objdir, [name '.*']));
-    if numel(found) ~= 1
-        error('zorvan_build:failed', 'Building %s left no object in %s', name, objdir);
-    end
-    object = fullfile(objdir, found(1).name);
-end
-end
-
 function removeFolder(folder)
-% The work folder holds only the AVX object and the help texts.
+% The folder holds only the help texts written for the build.
 if exist(folder, 'dir')
     delete(fullfile(folder, '*'));
     rmdir(folder);
