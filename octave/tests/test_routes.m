@@ -31,6 +31,16 @@
 %!  end
 %!endfunction
 
+%!function same_on_both (native, mex, name, kinds)
+%!  ## Each argument list of KINDS through NAME on both routes: the same bits or message.
+%!  for i = 1:numel (kinds)
+%!    args = kinds{i};
+%!    a = attempt (native, @() feval (name, args{:}));
+%!    b = attempt (mex, @() feval (name, args{:}));
+%!    assert (same_bits (a, b), "%s, kind %d: %s against %s", name, i, disp (a), disp (b));
+%!  end
+%!endfunction
+
 %!function outputs = two_outputs (varargin)
 %!  [a, b] = Zorvan (varargin{:});
 %!  outputs = {a, b};
@@ -68,12 +78,7 @@
 %!   {x, 3, uint64(1)}, {x, 3, [1 5; 6 7]}, {x, 3, []}, {x, 3, {}}, {x, 3, {1}}, ...
 %!   {x, 3, struct("a", 1)}, {x, 3, @sin}, {x, 3, complex(1, 5)}, {x, 3, sparse([0 1])}, ...
 %!   {x, 3, sparse(zeros(1, 2))}, {x, 3, Inf}, {x, 3, -Inf}, {x, 3, 2^31}, {x, 3, 8}};
-%! for i = 1:numel (kinds)
-%!   args = kinds{i};
-%!   a = attempt (native, @() Zorvan (args{:}));
-%!   b = attempt (mex, @() Zorvan (args{:}));
-%!   assert (same_bits (a, b), "Zorvan, kind %d: %s against %s", i, disp (a), disp (b));
-%! end
+%! same_on_both (native, mex, "Zorvan", kinds);
 %! restricted = { ...
 %!   {x, 3, v}, {x, 3, v, 1}, {x, 3, v', 7}, {x, 3, [v; 0; 0]}, {x, 3, reshape([v; 1], 2, 4)}, ...
 %!   {x, 3, v(1:6)}, {x, 3, []}, {x, 3, v > 0}, {x, 3, int8(v)}, {x, 3, single(v)}, ...
@@ -81,12 +86,7 @@
 %!   {complex(x), 3, complex(v)}, {x, [3 3], complex(v)}, {x, 0, v, 100}, {x, 0, [1], 100}, ...
 %!   {x, 3, v, 8}, {x, 3, v, {1}}, {x, 0, v, {1}}, {zeros(0, 2), 3, [], 1}, {zeros(0, 2), 3, []}, ...
 %!   {reshape(1:24, 3, 2, 4), 2, [1; 0; 1], 1}, {x, 3}, {x, 3, v, 0, 1}};
-%! for i = 1:numel (restricted)
-%!   args = restricted{i};
-%!   a = attempt (native, @() ZorvanRestricted (args{:}));
-%!   b = attempt (mex, @() ZorvanRestricted (args{:}));
-%!   assert (same_bits (a, b), "ZorvanRestricted, kind %d: %s against %s", i, disp (a), disp (b));
-%! end
+%! same_on_both (native, mex, "ZorvanRestricted", restricted);
 %! assert (attempt (native, @() two_outputs (x, 3)), attempt (mex, @() two_outputs (x, 3)));
 
 %!test
