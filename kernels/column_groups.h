@@ -144,9 +144,9 @@ inline Schedule plainSchedule(std::int32_t M, std::int32_t W, std::int32_t S) {
     // leaves; then one leaves per row, down to an empty window.
     // Where no row enters at all (S = M, W = 1) every window is empty.
     const std::int32_t tail = preload + schedule.first;
-    const std::int32_t unshrunk = rows > 0 ? smaller(larger(0, W - rows), tail) : 0;
+    const std::int32_t unshrunk = full > 0 ? smaller(larger(0, W - rows), tail) : 0;
     schedule.add(Step::emit, unshrunk, static_cast<double>(full));
-    const std::int32_t shrinking = larger(0, smaller(full - 1, tail - unshrunk));
+    const std::int32_t shrinking = full > 0 ? smaller(full - 1, tail - unshrunk) : 0;
     schedule.add(Step::leaveEmit, shrinking, full - 1.0, -1.0);
     schedule.add(Step::fill, tail - unshrunk - shrinking);
     return schedule;
@@ -235,7 +235,6 @@ void eachChain(F&& f) {
 // or 1 where there is none) and a mask of the rows that pass their input through; per
 // tile of kLanes rows whether any row does. Worked out a block at a time in vectors of
 // consecutive rows, off the chains, and shared by two chains that stand at the same rows.
-
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows], enterZero[kSelectionRows];
     double divisor[kSelectionRows], passes[kSelectionRows];
@@ -538,7 +537,6 @@ void averageGroup(const double* x, const double* v, double* y, std::size_t strid
 // would also keep twice as many trailing rows (W rows behind the lead, for every column)
 // in flight, which for long windows no longer fit the first-level cache and come back
 // from further away.
-
 template <class Isa>
 bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
     const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
@@ -550,7 +548,6 @@ bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
 // advanced a selection block at a time so that one block serves them all: the
 // selection is the same for every column. (Only where the chains of a group need not
 // run apart: with the lag, the rows of more groups would fight for the same sets.)
-
 template <class Isa>
 struct BatchSteps {
     Chain<Isa> (*groups)[2];
@@ -607,6 +604,7 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     constexpr std::int32_t kColumns = Isa::kLanes * kChains;
     if (N - first < kColumns) return first;
     const std::size_t stride = static_cast<std::size_t>(M);
+    const std::int32_t lag = kChains > 1 ? chainLag<Isa>(M) : 0;
     // Short columns make short streams that the processor's prefetchers barely notice
     // before they end, so the next group's input is requested ahead of time.
     const std::size_t groupCells = kColumns * stride;
@@ -614,7 +612,6 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     // Beyond the caches the streams of several groups at once would outnumber what the
     // prefetchers follow; there the restricted average runs a group at a time.
     const bool batchInCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
-    const std::int32_t lag = kChains > 1 ? chainLag<Isa>(M) : 0;
     for (; N - first >= kColumns; first += kColumns) {
         const std::size_t offset = static_cast<std::size_t>(first) * stride;
         if (prefetch && N - first >= 2 * kColumns) {

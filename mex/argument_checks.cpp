@@ -11,6 +11,16 @@ constexpr std::size_t kDimensionLimit = std::size_t{1} << 31;
 
 double scalarOf(const Argument& a) { return a.scalar(a.host); }
 
+// Truncates toward zero; NaN, the infinities and values outside the int32 range become
+// INT32_MIN, which every later check treats as invalid or as no shift.
+std::int32_t scalarToInt32(double value) {
+    // The open bounds keep every value whose truncation fits; NaN fails both tests.
+    if (!(value > -2147483649.0 && value < 2147483648.0)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
 const char* checkDataMatrix(const Argument& X) {
     if (X.isComplex) return "MA of a complex sequence not supported.";
     if (!X.isDouble) return "MA of non double matrices not supported.";
@@ -60,14 +70,6 @@ const char* readColumnJob(const Argument& X, const Argument& W, const Argument* 
 }
 
 }  // namespace
-
-std::int32_t scalarToInt32(double value) {
-    // The open bounds keep every value whose truncation fits; NaN fails both tests.
-    if (!(value > -2147483649.0 && value < 2147483648.0)) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 const char* checkCall(Average average, int count, const Argument* arguments, ColumnJob& job) {
     // X, W and (restricted) V, then an optional shift.

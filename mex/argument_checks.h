@@ -48,10 +48,6 @@ constexpr int kMostArguments = 4;
 // filled in.
 const char* checkCall(Average average, int count, const Argument* arguments, ColumnJob& job);
 
-// Truncates toward zero; NaN, the infinities and values outside the int32 range
-// become INT32_MIN, which every later check treats as invalid or as no shift.
-std::int32_t scalarToInt32(double value);
-
 }  // namespace zorvan
 
 #endif
