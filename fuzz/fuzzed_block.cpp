@@ -46,12 +46,15 @@ public:
         return static_cast<std::int64_t>(value) % n;
     }
 
+    // The next sizeof(T) bytes as a T, the first byte lowest. (Gathered in an integer: GCC 12
+    // at -O3 took the byte array this once was for an overflow.)
     template <class T>
     T raw() {
-        unsigned char bytes[sizeof(T)];
-        for (unsigned char& b : bytes) b = byte();
+        static_assert(sizeof(T) <= sizeof(std::uint64_t), "at most eight bytes");
+        std::uint64_t bits = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i) bits |= std::uint64_t{byte()} << (8 * i);
         T value;
-        std::memcpy(&value, bytes, sizeof value);
+        std::memcpy(&value, &bits, sizeof value);
         return value;
     }
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 // A path's two entry points: every column of the block, as movingAverageColumns and
-// restrictedMovingAverageColumns; M >= 1, W >= 1, S >= 0.
+// restrictedMovingAverageColumns, for any M, W and S.
 using PlainColumnsEntry = void(const double* x, double* y, std::int32_t M, std::int32_t N,
                                std::int32_t W, std::int32_t S);
 using RestrictedColumnsEntry = void(const double* x, const double* v, double* y, std::int32_t M,

@@ -93,25 +93,15 @@ const ColumnPath& fastestColumnPath() {
     return kPaths[0];  // not reached: the last path is always available
 }
 
-// Windows below one row are all empty, and columns of no rows have nothing to average:
-// the column kernels settle both.
 void movingAverageColumnsOn(const ColumnPath& path, const double* x, double* y, std::int32_t M,
                             std::int32_t N, std::int32_t W, std::int32_t S) {
-    if (M < 1 || W < 1) {
-        movingAverageColumnByColumn(x, y, M, N, W, S);
-        return;
-    }
-    path.plain(x, y, M, N, W, S < 0 ? 0 : S);
+    path.plain(x, y, M, N, W, S);
 }
 
 void restrictedMovingAverageColumnsOn(const ColumnPath& path, const double* x, const double* v,
                                       double* y, std::int32_t M, std::int32_t N, std::int32_t W,
                                       std::int32_t S) {
-    if (M < 1 || W < 1) {
-        restrictedMovingAverageColumnByColumn(x, v, y, M, N, W, S);
-        return;
-    }
-    path.restricted(x, v, y, M, N, W, S < 0 ? 0 : S);
+    path.restricted(x, v, y, M, N, W, S);
 }
 
 void movingAverageColumns(const double* x, double* y, std::int32_t M, std::int32_t N,

@@ -77,18 +77,19 @@ Block someSelection(std::size_t size, std::mt19937_64& random) {
 }
 
 // The shapes cover every group size and leftover (N = 15 is 8 + 4 + 2 + 1 columns),
-// tiles cut by every phase, windows longer than the column, S = W, S > W and negative S.
+// tiles cut by every phase, windows longer than the column, S = W, S > W, S > M, negative
+// S, windows of no row and columns of none.
 TEST(Columns, EveryPathMatchesTheColumnKernelsBitForBit) {
     std::mt19937_64 random(11);
     for (const ColumnPath& path : availablePaths()) {
-        for (int M : {1, 2, 3, 5, 8, 9, 16, 37}) {
+        for (int M : {0, 1, 2, 3, 5, 8, 9, 16, 37}) {
             for (int N : {1, 2, 3, 5, 8, 15}) {
                 const std::size_t size = static_cast<std::size_t>(M) * static_cast<std::size_t>(N);
                 const Block x = awkwardData(size, random);
                 const Block v = someSelection(static_cast<std::size_t>(M), random);
                 const Block all(static_cast<std::size_t>(M), 1.0);
-                for (int W : {1, 2, 3, 4, 5, 9, 40}) {
-                    std::vector<int> shifts{-2, -1, M};
+                for (int W : {-1, 0, 1, 2, 3, 4, 5, 9, 40}) {
+                    std::vector<int> shifts{-2, -1, M, M + 3};
                     for (int S = 0; S <= M && S <= W + 2; ++S) shifts.push_back(S);
                     for (int S : shifts) {
                         SCOPED_TRACE(nameOf(path) + ": M = " + std::to_string(M) + ", N = " +

@@ -1,0 +1,400 @@
+// Several columns at once (see column_groups.h): chains of kLanes neighbouring columns,
+// moved through a column's phases by one runner.
+#ifndef ZORVAN_KERNELS_COLUMN_CHAINS_H
+#define ZORVAN_KERNELS_COLUMN_CHAINS_H
+
+#include "column_phases.h"
+#include "engine_tuning.h"
+#include "scalar_lanes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+// The small steps of the loops must sit inside them: a lone column's call would keep its
+// running sum in memory across the call, on the chain; and a copy of its own would be
+// compiled for the baseline instruction set where the compiler found two steps alike.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define ZORVAN_ALWAYS_INLINE __forceinline
+#else
+#define ZORVAN_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
+namespace {
+
+// One chain: kLanes neighbouring columns whose running sums advance together, and where
+// they stand in their rows (the lead row enters next, the trail row leaves next, the
+// output row is written next).
+template <class Isa>
+struct Chain {
+    // Written out rather than implied, so that the compiler gives it the instruction set
+    // of the source it is compiled in (an implied one would take the baseline's).
+    Chain() : sum(Isa::all(0.0)) {}
+
+    const double* x = nullptr;
+    const double* v = nullptr;  // the selection, restricted average only
+    double* y = nullptr;
+    std::size_t stride = 0;  // from one column to the next: M
+    std::int32_t lead = 0, trail = 0, out = 0;
+    double selected = 0.0;  // selected rows in the window, restricted average only
+    typename Isa::V sum;
+
+    bool sameRows(const Chain& other) const {
+        return lead == other.lead && trail == other.trail && out == other.out;
+    }
+};
+
+// What the selection does to a block of rows, the same in every lane: per row the masks
+// of the leaving and the entering row's flags, the output row's divisor (the count of
+// selected rows, or 1 where there is none) and a mask of the rows that pass their input
+// through; per tile of kLanes rows whether any row does. Worked out in vectors of
+// consecutive rows, off the chains, once for all chains that stand at those rows.
+struct SelectionBlock {
+    double leaveMask[kSelectionRows], enterMask[kSelectionRows];
+    double divisor[kSelectionRows], passes[kSelectionRows];
+    bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
+};
+
+// The window's count of selected rows after each of R::kLanes rows, given the masks of
+// their entering and leaving flags; `count` holds the count before them in every lane,
+// and after them on return. The counts are whole numbers, so their sums are exact.
+template <unsigned kMoves, class R>
+ZORVAN_ALWAYS_INLINE typename R::V countAfter(typename R::V entering, typename R::V leaving, typename R::V& count) {
+    const typename R::V one = R::all(1.0);
+    typename R::V change = R::all(0.0);
+    if constexpr ((kMoves & kEnter) != 0) change = R::andBits(entering, one);
+    if constexpr ((kMoves & kLeave) != 0) change = R::sub(change, R::andBits(leaving, one));
+    return R::runningSum(change, count);
+}
+
+// Rows [i, i + R::kLanes) of a block of the chain's rows; `count` as in countAfter.
+template <unsigned kMoves, class R, class Isa>
+inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& count,
+                       SelectionBlock& block) {
+    using V = typename R::V;
+    V entering = R::all(0.0), leaving = R::all(0.0);
+    if constexpr ((kMoves & kEnter) != 0) {
+        entering = R::selected(R::load(chain.v + (chain.lead + i)));
+        R::store(block.enterMask + i, entering);
+    }
+    if constexpr ((kMoves & kLeave) != 0) {
+        leaving = R::selected(R::load(chain.v + (chain.trail + i)));
+        R::store(block.leaveMask + i, leaving);
+    }
+    const V counts = countAfter<kMoves, R>(entering, leaving, count);
+    if constexpr ((kMoves & kEmit) != 0) {
+        R::store(block.divisor + i, R::max(counts, R::all(1.0)));
+        const V passes = R::isZero(counts);
+        R::store(block.passes + i, passes);
+        block.tilePasses[i / R::kLanes] = R::any(passes);
+    }
+}
+
+// The selection of the first n rows ahead of the chain, in vectors of Isa and the last
+// rows one by one; the chain's count moves past them.
+template <unsigned kMoves, class Isa>
+void selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
+    typename Isa::V counts = Isa::all(chain.selected);
+    std::int32_t i = 0;
+    for (; n - i >= Isa::kLanes; i += Isa::kLanes) selectRows<kMoves, Isa>(chain, i, counts, block);
+    chain.selected = Isa::first(counts);  // all lanes are equal
+    for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block);
+}
+
+// A chain's index as a compile-time constant (our own type rather than the standard
+// library's, so that nothing here is shared with the other sources).
+template <int kIndex>
+struct ChainIndex {
+    constexpr operator int() const { return kIndex; }
+};
+
+// Calls f with each chain's index as a compile-time constant, so that the chains' sums
+// stay in registers instead of an array in memory.
+template <int kCount, class F>
+void eachChain(F&& f) {
+    static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
+    f(ChainIndex<0>{});
+    if constexpr (kCount == 2) f(ChainIndex<1>{});
+}
+
+// One chain's rows, as kMoves says: per row the trail row leaves (subtracted), then the
+// lead row enters (added), then the output row receives sum / divisor. The plain
+// average's divisor moves by `change` per row; the restricted average (kSelected) masks
+// its operands and takes its divisors from its selection block, and passes the output
+// row's own input through where its window selects nothing.
+template <class Isa, bool kSelected, unsigned kMoves>
+struct ChainRows {
+    using V = typename Isa::V;
+    static constexpr int L = Isa::kLanes;
+    static constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
+    static constexpr bool kEmits = (kMoves & kEmit) != 0;
+
+    const Chain<Isa>& chain;
+    const SelectionBlock* block;  // restricted average only
+    V& sum;
+    V& divisor;  // plain average only: the next output row's
+    double change;  // (a double: a vector member would give it an implied copy, compiled
+                    // for the baseline instruction set)
+
+    // Rows i .. i + L - 1 of every lane at once.
+    void tile(std::int32_t i) {
+        V leave[L], enter[L], result[L];
+        if constexpr (kLeaves) Isa::loadTile(chain.x + chain.trail + i, chain.stride, leave);
+        if constexpr (kEnters) Isa::loadTile(chain.x + chain.lead + i, chain.stride, enter);
+        for (int r = 0; r < L; ++r) {
+            if constexpr (kLeaves) sum = Isa::sub(sum, leaving(i + r, leave[r]));
+            if constexpr (kEnters) sum = Isa::add(sum, entering(i + r, enter[r]));
+            if constexpr (kEmits) result[r] = quotient(i + r);
+        }
+        if constexpr (kEmits) {
+            if (kSelected && block->tilePasses[i / L]) {
+                V own[L];
+                Isa::loadTile(chain.x + chain.out + i, chain.stride, own);
+                for (int r = 0; r < L; ++r) result[r] = Isa::choose(Isa::broadcast(block->passes + i + r), own[r], result[r]);
+            }
+            Isa::storeTile(chain.y + chain.out + i, chain.stride, result);
+        }
+    }
+
+    // Row i alone.
+    void row(std::int32_t i) {
+        if constexpr (kLeaves) sum = Isa::sub(sum, leaving(i, Isa::loadRow(chain.x + chain.trail + i, chain.stride)));
+        if constexpr (kEnters) sum = Isa::add(sum, entering(i, Isa::loadRow(chain.x + chain.lead + i, chain.stride)));
+        if constexpr (kEmits) {
+            V result = quotient(i);
+            if constexpr (kSelected) {
+                result = Isa::choose(Isa::broadcast(block->passes + i), Isa::loadRow(chain.x + chain.out + i, chain.stride), result);
+            }
+            Isa::storeRow(chain.y + chain.out + i, chain.stride, result);
+        }
+    }
+
+private:
+    // What a row subtracts or adds: its samples, or where it is not selected +0.0, which
+    // changes no running sum (none is ever -0.0).
+    V leaving(std::int32_t i, V value) const {
+        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block->leaveMask + i));
+        else return static_cast<void>(i), value;
+    }
+    V entering(std::int32_t i, V value) const {
+        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block->enterMask + i));
+        else return static_cast<void>(i), value;
+    }
+    V quotient(std::int32_t i) {
+        if constexpr (kSelected) return Isa::div(sum, Isa::broadcast(block->divisor + i));
+        const V result = Isa::div(sum, divisor);
+        if (change != 0.0) divisor = Isa::add(divisor, Isa::all(change));  // steady ones keep it
+        return result;
+    }
+};
+
+// Moves kCount chains `rows` rows, taking turns tile by tile so that their additions
+// overlap. The plain average's divisors start at divisors[c]; the restricted average
+// has one selection block per chain, and rows at most a block.
+template <class Isa, bool kSelected, unsigned kMoves, int kCount>
+void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, double change,
+                const SelectionBlock* const* blocks) {
+    typename Isa::V sum[kCount], divisor[kCount];
+    for (int c = 0; c < kCount; ++c) {
+        sum[c] = chains[c].sum;
+        divisor[c] = Isa::all(kSelected ? 1.0 : divisors[c]);
+    }
+    auto rowsOf = [&](int c) {
+        return ChainRows<Isa, kSelected, kMoves>{chains[c], kSelected ? blocks[c] : nullptr, sum[c],
+                                                 divisor[c], change};
+    };
+    std::int32_t i = 0;
+    for (; rows - i >= Isa::kLanes; i += Isa::kLanes) eachChain<kCount>([&](auto c) { rowsOf(c).tile(i); });
+    for (; i < rows; ++i) eachChain<kCount>([&](auto c) { rowsOf(c).row(i); });
+    for (int c = 0; c < kCount; ++c) {
+        chains[c].sum = sum[c];
+        if constexpr ((kMoves & kLeave) != 0) chains[c].trail += rows;
+        if constexpr ((kMoves & kEnter) != 0) chains[c].lead += rows;
+        if constexpr ((kMoves & kEmit) != 0) chains[c].out += rows;
+    }
+}
+
+// Output rows whose window holds no row: NaN in the plain average, the row's own input
+// in the restricted one.
+template <class Isa, bool kSelected>
+void writeEmpty(Chain<Isa>& chain, std::int32_t rows) {
+    for (int lane = 0; lane < Isa::kLanes; ++lane) {
+        const std::size_t column = static_cast<std::size_t>(lane) * chain.stride;
+        const double* x = chain.x + column + chain.out;
+        double* y = chain.y + column + chain.out;
+        for (std::int32_t r = 0; r < rows; ++r) y[r] = kSelected ? x[r] : std::numeric_limits<double>::quiet_NaN();
+    }
+    chain.out += rows;
+}
+
+// `groups` groups of kCount chains through `rows` rows of one phase; every group stands
+// at the first one's rows, and one selection block serves them all. The two chains of a
+// group may stand apart (the chain lag), each then with its own block.
+template <class Isa, bool kSelected, unsigned kMoves, int kCount>
+void moveGroups(Chain<Isa>* chains, int groups, std::int32_t rows, const double* divisors,
+                double change) {
+    if constexpr (kMoves == kNone) {
+        for (int c = 0; c < groups * kCount; ++c) writeEmpty<Isa, kSelected>(chains[c], rows);
+    } else if constexpr (!kSelected) {
+        moveChains<Isa, false, kMoves, kCount>(chains, rows, divisors, change, nullptr);
+    } else {
+        const bool apart = !chains[0].sameRows(chains[kCount - 1]);
+        SelectionBlock blocks[kCount];
+        const SelectionBlock* blockOf[kCount];
+        for (int c = 0; c < kCount; ++c) blockOf[c] = apart ? &blocks[c] : &blocks[0];
+        for (std::int32_t done = 0; done < rows; done += kSelectionRows) {
+            const std::int32_t n = smaller(kSelectionRows, rows - done);
+            selectBlock<kMoves>(chains[0], n, blocks[0]);
+            if (apart) selectBlock<kMoves>(chains[kCount - 1], n, blocks[kCount - 1]);
+            for (int g = 0; g < groups; ++g) {
+                moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, n, nullptr, 0.0, blockOf);
+            }
+        }
+    }
+}
+
+// The runner of groups whose chains all stand at the same rows.
+template <class Isa, bool kSelected, int kCount>
+struct Groups {
+    Chain<Isa>* chains;
+    int count;
+
+    template <unsigned kMoves>
+    void rows(std::int32_t n, double divisor, double change) {
+        double divisors[kCount];
+        for (double& d : divisors) d = divisor;
+        moveGroups<Isa, kSelected, kMoves, kCount>(chains, count, n, divisors, change);
+    }
+};
+
+// The runner of a group whose second chain runs `lag` positions of the walk behind its
+// first: for each phase's rows of the first, the second walks the rows it is at; where it
+// is in the same phase the two move together, elsewhere one after the other.
+template <class Isa, bool kSelected>
+struct LaggedPair {
+    Chain<Isa>* chains;
+    const Phases& phases;
+    std::int64_t lag;
+    std::int64_t at = 0;  // the first chain's position in the walk
+
+    // The second chain's phases over a span of the first's phase kFirst.
+    template <unsigned kFirst>
+    struct Behind {
+        Chain<Isa>* chains;
+        double divisor, change;  // the first chain's
+
+        template <unsigned kSecond>
+        void rows(std::int32_t n, double divisor2, double change2) {
+            if constexpr (kFirst == kSecond) {
+                const double divisors[2] = {divisor, divisor2};
+                moveGroups<Isa, kSelected, kFirst, 2>(chains, 1, n, divisors, change);
+            } else {
+                moveGroups<Isa, kSelected, kFirst, 1>(chains, 1, n, &divisor, change);
+                moveGroups<Isa, kSelected, kSecond, 1>(chains + 1, 1, n, &divisor2, change2);
+            }
+            divisor += n * change;
+        }
+    };
+
+    template <unsigned kMoves>
+    void rows(std::int32_t n, double divisor, double change) {
+        // Rows of the first ahead of the second's start: the first alone.
+        const std::int32_t alone = static_cast<std::int32_t>(lag - at < 0 ? 0 : lag - at < n ? lag - at : n);
+        if (alone > 0) moveGroups<Isa, kSelected, kMoves, 1>(chains, 1, alone, &divisor, change);
+        Behind<kMoves> behind{chains, divisor + alone * change, change};
+        runPhases(phases, behind, at + alone - lag, at + n - lag);
+        at += n;
+    }
+
+    void run() {
+        runPhases(phases, *this);
+        Groups<Isa, kSelected, 1> second{chains + 1, 1};
+        runPhases(phases, second, phases.rows() - lag, phases.rows());
+    }
+};
+
+// How many rows the second chain of a group runs behind the first. The chains' columns
+// sit kLanes columns apart; when that distance is close to a multiple of 4 KiB (M a
+// multiple of 512, say) the rows they work on would share the same few cache sets and
+// evict each other's lines between two tiles, so the second chain runs far enough
+// behind to work 1 KiB further on in the sets.
+template <class Isa>
+std::int32_t chainLag(std::int32_t M) {
+    const std::int64_t distance = static_cast<std::int64_t>(M) * Isa::kLanes * 8;
+    std::int64_t offset = distance % kPage;  // where the second chain sits, in (-2048, 2048]
+    if (offset > kPage / 2) offset -= kPage;
+    if (offset <= -kNear || offset >= kNear) return 0;
+    const std::int32_t lag = static_cast<std::int32_t>((kApart - offset) / 8);
+    return M >= 8 * lag ? lag : 0;  // a short column gains little from it
+}
+
+// Whether the plain average's groups of two chains should give way to single chains.
+// Beyond the caches the memory sets the pace and one chain keeps up with it; two chains
+// would also keep twice as many trailing rows (W rows behind the lead, for every column)
+// in flight, which for long windows no longer fit the first-level cache and come back
+// from further away.
+template <class Isa>
+bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
+    const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
+    const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
+    return trailing > kFirstLevel && data >= kBeyondCaches;
+}
+
+// `groups` groups of kCount chains, from column x on, through every phase.
+template <class Isa, bool kSelected, int kCount>
+void averageGroupsAt(const double* x, const double* v, double* y, std::size_t stride,
+                     const Phases& phases, int groups, std::int32_t lag) {
+    Chain<Isa> chains[kBatch * kCount];
+    for (int c = 0; c < groups * kCount; ++c) {
+        const std::size_t first = static_cast<std::size_t>(c) * Isa::kLanes * stride;
+        chains[c].x = x + first;
+        chains[c].v = v;
+        chains[c].y = y + first;
+        chains[c].stride = stride;
+        chains[c].lead = chains[c].trail = phases.first;
+    }
+    if constexpr (kCount == 2) {
+        if (lag > 0) {
+            LaggedPair<Isa, kSelected>{chains, phases, lag}.run();
+            return;
+        }
+    }
+    Groups<Isa, kSelected, kCount> run{chains, groups};
+    runPhases(phases, run);
+}
+
+// Columns first .. N-1 in groups of kLanes * kCount while whole groups remain; returns
+// the first column left over. v is null for the plain average.
+template <class Isa, int kCount>
+std::int32_t averageGroups(const double* x, const double* v, double* y, std::int32_t M,
+                           std::int32_t N, const Phases& phases, std::int32_t first) {
+    constexpr std::int32_t kColumns = Isa::kLanes * kCount;
+    const std::size_t stride = static_cast<std::size_t>(M);
+    const std::int32_t lag = kCount > 1 ? chainLag<Isa>(M) : 0;
+    const std::size_t groupCells = kColumns * stride;
+    const bool prefetch = groupCells * sizeof(double) <= kPrefetchedGroup;
+    // Beyond the caches the streams of several groups at once would outnumber what the
+    // prefetchers follow; there the restricted average runs a group at a time. (So it does
+    // with the lag: the rows of more groups would fight for the same sets.)
+    const bool inCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
+    const int batch = v != nullptr && kCount == 2 && lag == 0 && inCache ? kBatch : 1;
+    while (N - first >= kColumns) {
+        const std::size_t offset = static_cast<std::size_t>(first) * stride;
+        const int groups = static_cast<int>(smaller(batch, (N - first) / kColumns));
+        if (prefetch && N - first >= 2 * kColumns) {
+            const double* next = x + offset + groupCells;
+            for (std::size_t i = 0; i < groupCells; i += 8) Isa::prefetch(next + i);
+        }
+        if (v == nullptr) {
+            averageGroupsAt<Isa, false, kCount>(x + offset, v, y + offset, stride, phases, groups, lag);
+        } else {
+            averageGroupsAt<Isa, true, kCount>(x + offset, v, y + offset, stride, phases, groups, lag);
+        }
+        first += groups * kColumns;
+    }
+    return first;
+}
+
+}  // namespace
+
+#endif
