@@ -38,10 +38,6 @@ struct Chain {
     std::int32_t lead = 0, trail = 0, out = 0;
     double selected = 0.0;  // selected rows in the window, restricted average only
     typename Isa::V sum;
-
-    bool sameRows(const Chain& other) const {
-        return lead == other.lead && trail == other.trail && out == other.out;
-    }
 };
 
 // What the selection does to a block of rows, the same in every lane: per row the masks
@@ -99,22 +95,6 @@ void selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
     for (; n - i >= Isa::kLanes; i += Isa::kLanes) selectRows<kMoves, Isa>(chain, i, counts, block);
     chain.selected = Isa::first(counts);  // all lanes are equal
     for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block);
-}
-
-// A chain's index as a compile-time constant (our own type rather than the standard
-// library's, so that nothing here is shared with the other sources).
-template <int kIndex>
-struct ChainIndex {
-    constexpr operator int() const { return kIndex; }
-};
-
-// Calls f with each chain's index as a compile-time constant, so that the chains' sums
-// stay in registers instead of an array in memory.
-template <int kCount, class F>
-void eachChain(F&& f) {
-    static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
-    f(ChainIndex<0>{});
-    if constexpr (kCount == 2) f(ChainIndex<1>{});
 }
 
 // One chain's rows, as kMoves says: per row the trail row leaves (subtracted), then the
@@ -203,9 +183,16 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
         return ChainRows<Isa, kSelected, kMoves>{chains[c], kSelected ? blocks[c] : nullptr, sum[c],
                                                  divisor[c], change};
     };
+    static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
     std::int32_t i = 0;
-    for (; rows - i >= Isa::kLanes; i += Isa::kLanes) eachChain<kCount>([&](auto c) { rowsOf(c).tile(i); });
-    for (; i < rows; ++i) eachChain<kCount>([&](auto c) { rowsOf(c).row(i); });
+    for (; rows - i >= Isa::kLanes; i += Isa::kLanes) {
+        rowsOf(0).tile(i);
+        if constexpr (kCount == 2) rowsOf(1).tile(i);
+    }
+    for (; i < rows; ++i) {
+        rowsOf(0).row(i);
+        if constexpr (kCount == 2) rowsOf(1).row(i);
+    }
     for (int c = 0; c < kCount; ++c) {
         chains[c].sum = sum[c];
         if constexpr ((kMoves & kLeave) != 0) chains[c].trail += rows;
@@ -227,43 +214,36 @@ void writeEmpty(Chain<Isa>& chain, std::int32_t rows) {
     chain.out += rows;
 }
 
-// `groups` groups of kCount chains through `rows` rows of one phase; every group stands
-// at the first one's rows, and one selection block serves them all. The two chains of a
-// group may stand apart (the chain lag), each then with its own block.
-template <class Isa, bool kSelected, unsigned kMoves, int kCount>
-void moveGroups(Chain<Isa>* chains, int groups, std::int32_t rows, const double* divisors,
-                double change) {
-    if constexpr (kMoves == kNone) {
-        for (int c = 0; c < groups * kCount; ++c) writeEmpty<Isa, kSelected>(chains[c], rows);
-    } else if constexpr (!kSelected) {
-        moveChains<Isa, false, kMoves, kCount>(chains, rows, divisors, change, nullptr);
-    } else {
-        const bool apart = !chains[0].sameRows(chains[kCount - 1]);
-        SelectionBlock blocks[kCount];
-        const SelectionBlock* blockOf[kCount];
-        for (int c = 0; c < kCount; ++c) blockOf[c] = apart ? &blocks[c] : &blocks[0];
-        for (std::int32_t done = 0; done < rows; done += kSelectionRows) {
-            const std::int32_t n = smaller(kSelectionRows, rows - done);
-            selectBlock<kMoves>(chains[0], n, blocks[0]);
-            if (apart) selectBlock<kMoves>(chains[kCount - 1], n, blocks[kCount - 1]);
-            for (int g = 0; g < groups; ++g) {
-                moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, n, nullptr, 0.0, blockOf);
-            }
-        }
-    }
-}
-
-// The runner of groups whose chains all stand at the same rows.
+// The runner of `count` groups of kCount chains, through one phase's rows at a time.
+// Every group stands at the first one's rows, and one selection block serves them all;
+// or a group's second chain stands `lag` rows of the walk behind its first, in the same
+// phase, with a block of its own.
 template <class Isa, bool kSelected, int kCount>
 struct Groups {
     Chain<Isa>* chains;
     int count;
+    std::int32_t lag = 0;
 
     template <unsigned kMoves>
     void rows(std::int32_t n, double divisor, double change) {
-        double divisors[kCount];
-        for (double& d : divisors) d = divisor;
-        moveGroups<Isa, kSelected, kMoves, kCount>(chains, count, n, divisors, change);
+        if constexpr (kMoves == kNone) {
+            for (int c = 0; c < count * kCount; ++c) writeEmpty<Isa, kSelected>(chains[c], n);
+        } else if constexpr (!kSelected) {
+            double divisors[kCount];
+            for (int c = 0; c < kCount; ++c) divisors[c] = divisor - c * lag * change;
+            moveChains<Isa, false, kMoves, kCount>(chains, n, divisors, change, nullptr);
+        } else {
+            SelectionBlock blocks[kCount];
+            const SelectionBlock* blockOf[kCount];
+            for (int c = 0; c < kCount; ++c) blockOf[c] = lag > 0 ? &blocks[c] : &blocks[0];
+            for (std::int32_t done = 0; done < n; done += kSelectionRows) {
+                const std::int32_t rows = smaller(kSelectionRows, n - done);
+                for (int c = 0; c < (lag > 0 ? kCount : 1); ++c) selectBlock<kMoves>(chains[c], rows, blocks[c]);
+                for (int g = 0; g < count; ++g) {
+                    moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, rows, nullptr, 0.0, blockOf);
+                }
+            }
+        }
     }
 };
 
@@ -274,23 +254,23 @@ template <class Isa, bool kSelected>
 struct LaggedPair {
     Chain<Isa>* chains;
     const Phases& phases;
-    std::int64_t lag;
+    std::int32_t lag;
     std::int64_t at = 0;  // the first chain's position in the walk
 
     // The second chain's phases over a span of the first's phase kFirst.
     template <unsigned kFirst>
     struct Behind {
         Chain<Isa>* chains;
+        std::int32_t lag;
         double divisor, change;  // the first chain's
 
         template <unsigned kSecond>
         void rows(std::int32_t n, double divisor2, double change2) {
             if constexpr (kFirst == kSecond) {
-                const double divisors[2] = {divisor, divisor2};
-                moveGroups<Isa, kSelected, kFirst, 2>(chains, 1, n, divisors, change);
+                Groups<Isa, kSelected, 2>{chains, 1, lag}.template rows<kFirst>(n, divisor, change);
             } else {
-                moveGroups<Isa, kSelected, kFirst, 1>(chains, 1, n, &divisor, change);
-                moveGroups<Isa, kSelected, kSecond, 1>(chains + 1, 1, n, &divisor2, change2);
+                Groups<Isa, kSelected, 1>{chains, 1}.template rows<kFirst>(n, divisor, change);
+                Groups<Isa, kSelected, 1>{chains + 1, 1}.template rows<kSecond>(n, divisor2, change2);
             }
             divisor += n * change;
         }
@@ -300,8 +280,8 @@ struct LaggedPair {
     void rows(std::int32_t n, double divisor, double change) {
         // Rows of the first ahead of the second's start: the first alone.
         const std::int32_t alone = static_cast<std::int32_t>(lag - at < 0 ? 0 : lag - at < n ? lag - at : n);
-        if (alone > 0) moveGroups<Isa, kSelected, kMoves, 1>(chains, 1, alone, &divisor, change);
-        Behind<kMoves> behind{chains, divisor + alone * change, change};
+        if (alone > 0) Groups<Isa, kSelected, 1>{chains, 1}.template rows<kMoves>(alone, divisor, change);
+        Behind<kMoves> behind{chains, lag, divisor + alone * change, change};
         runPhases(phases, behind, at + alone - lag, at + n - lag);
         at += n;
     }
@@ -340,55 +320,43 @@ bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
     return trailing > kFirstLevel && data >= kBeyondCaches;
 }
 
-// `groups` groups of kCount chains, from column x on, through every phase.
-template <class Isa, bool kSelected, int kCount>
-void averageGroupsAt(const double* x, const double* v, double* y, std::size_t stride,
-                     const Phases& phases, int groups, std::int32_t lag) {
-    Chain<Isa> chains[kBatch * kCount];
-    for (int c = 0; c < groups * kCount; ++c) {
-        const std::size_t first = static_cast<std::size_t>(c) * Isa::kLanes * stride;
-        chains[c].x = x + first;
-        chains[c].v = v;
-        chains[c].y = y + first;
-        chains[c].stride = stride;
-        chains[c].lead = chains[c].trail = phases.first;
-    }
-    if constexpr (kCount == 2) {
-        if (lag > 0) {
-            LaggedPair<Isa, kSelected>{chains, phases, lag}.run();
-            return;
-        }
-    }
-    Groups<Isa, kSelected, kCount> run{chains, groups};
-    runPhases(phases, run);
-}
-
 // Columns first .. N-1 in groups of kLanes * kCount while whole groups remain; returns
-// the first column left over. v is null for the plain average.
-template <class Isa, int kCount>
+// the first column left over.
+template <class Isa, bool kSelected, int kCount>
 std::int32_t averageGroups(const double* x, const double* v, double* y, std::int32_t M,
                            std::int32_t N, const Phases& phases, std::int32_t first) {
     constexpr std::int32_t kColumns = Isa::kLanes * kCount;
     const std::size_t stride = static_cast<std::size_t>(M);
-    const std::int32_t lag = kCount > 1 ? chainLag<Isa>(M) : 0;
     const std::size_t groupCells = kColumns * stride;
     const bool prefetch = groupCells * sizeof(double) <= kPrefetchedGroup;
+    // The lag pays where the rows stay in the caches; beyond them the memory sets the pace.
+    const bool inCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
+    const std::int32_t lag = kCount > 1 && inCache ? chainLag<Isa>(M) : 0;
     // Beyond the caches the streams of several groups at once would outnumber what the
     // prefetchers follow; there the restricted average runs a group at a time. (So it does
     // with the lag: the rows of more groups would fight for the same sets.)
-    const bool inCache = static_cast<std::size_t>(N) * stride * sizeof(double) < kBeyondCaches;
-    const int batch = v != nullptr && kCount == 2 && lag == 0 && inCache ? kBatch : 1;
+    const int batch = kSelected && kCount == 2 && lag == 0 && inCache ? kBatch : 1;
     while (N - first >= kColumns) {
         const std::size_t offset = static_cast<std::size_t>(first) * stride;
-        const int groups = static_cast<int>(smaller(batch, (N - first) / kColumns));
         if (prefetch && N - first >= 2 * kColumns) {
             const double* next = x + offset + groupCells;
             for (std::size_t i = 0; i < groupCells; i += 8) Isa::prefetch(next + i);
         }
-        if (v == nullptr) {
-            averageGroupsAt<Isa, false, kCount>(x + offset, v, y + offset, stride, phases, groups, lag);
+        const int groups = static_cast<int>(smaller(batch, (N - first) / kColumns));
+        Chain<Isa> chains[kBatch * kCount];
+        for (int c = 0; c < groups * kCount; ++c) {
+            const std::size_t column = offset + static_cast<std::size_t>(c) * Isa::kLanes * stride;
+            chains[c].x = x + column;
+            chains[c].v = v;
+            chains[c].y = y + column;
+            chains[c].stride = stride;
+            chains[c].lead = chains[c].trail = phases.first;
+        }
+        if (kCount == 2 && lag > 0) {
+            LaggedPair<Isa, kSelected>{chains, phases, lag}.run();
         } else {
-            averageGroupsAt<Isa, true, kCount>(x + offset, v, y + offset, stride, phases, groups, lag);
+            Groups<Isa, kSelected, kCount> run{chains, groups};
+            runPhases(phases, run);
         }
         first += groups * kColumns;
     }

@@ -2,8 +2,8 @@
 // bit-identical to the column kernels in moving_average.h.
 //
 // An instruction set (Isa) supplies a vector V of kLanes doubles with lane-wise IEEE
-// add, subtract, divide and maximum, comparisons that give lane masks, bitwise and, or
-// and choice, a running sum across the lanes (of whole numbers only), loads, stores and
+// add, subtract, divide and maximum, comparisons that give lane masks, bitwise and and
+// choice, a running sum across the lanes (of whole numbers only), loads, stores and
 // broadcasts of consecutive doubles, and loads and stores that move one row, or a square
 // tile of kLanes rows, between kLanes columns and the lanes. Each instruction set's lanes
 // live in a header of their own: scalar_lanes.h (one lane), sse2_lanes.h, avx_lanes.h,
@@ -53,28 +53,24 @@ namespace {
 
 // A whole block: groups of Wide's lanes (two chains, then one), then groups of Narrow's,
 // then every column left over on its own, its rows in Wide's vectors; any M, W and S.
-// v is null for the plain average. With `twoChainsEverywhere` false the plain
-// average of long windows beyond the caches runs Wide in single chains only.
-template <class Wide, class Narrow>
+// v is null for the plain average. With `twoChainsEverywhere` false the plain average of
+// long windows beyond the caches runs Wide in single chains only.
+template <class Wide, class Narrow, bool kSelected>
 void averageBlock(const double* x, const double* v, double* y, std::int32_t M, std::int32_t N,
                   std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
     const Phases phases = columnPhases(M, W, S);
     std::int32_t next = 0;
-    if (v != nullptr || twoChainsEverywhere || !preferSingleChains<Wide>(M, N, W)) {
-        next = averageGroups<Wide, 2>(x, v, y, M, N, phases, next);
+    if (kSelected || twoChainsEverywhere || !preferSingleChains<Wide>(M, N, W)) {
+        next = averageGroups<Wide, kSelected, 2>(x, v, y, M, N, phases, next);
     }
-    next = averageGroups<Wide, 1>(x, v, y, M, N, phases, next);
+    next = averageGroups<Wide, kSelected, 1>(x, v, y, M, N, phases, next);
     if constexpr (Narrow::kLanes < Wide::kLanes) {
-        next = averageGroups<Narrow, 2>(x, v, y, M, N, phases, next);
-        next = averageGroups<Narrow, 1>(x, v, y, M, N, phases, next);
+        next = averageGroups<Narrow, kSelected, 2>(x, v, y, M, N, phases, next);
+        next = averageGroups<Narrow, kSelected, 1>(x, v, y, M, N, phases, next);
     }
     for (; next < N; ++next) {
         const std::size_t offset = static_cast<std::size_t>(next) * static_cast<std::size_t>(M);
-        if (v == nullptr) {
-            averageColumn<Wide, false>(x + offset, v, y + offset, M, phases);
-        } else {
-            averageColumn<Wide, true>(x + offset, v, y + offset, M, phases);
-        }
+        averageColumn<Wide, kSelected>(x + offset, v, y + offset, M, phases);
     }
 }
 

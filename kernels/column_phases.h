@@ -66,43 +66,37 @@ inline Phases columnPhases(std::int32_t M, std::int32_t W, std::int32_t S) {
     return p;
 }
 
-// Walks a column's phases in order and hands each one's rows, clipped to the positions
-// [from, to) of the walk (all phases' rows counted one after the other), to the runner:
-// run.rows<kMoves>(rows, divisor, change), where the plain average's divisor of the
-// first of those rows is `divisor` and moves by `change` (+1, 0 or -1) per row.
+// One phase's rows for a runner, clipped to the positions [from, to) of the walk (all
+// phases' rows counted one after the other): run.rows<kMoves>(rows, divisor, change),
+// where the plain average's divisor of the first of those rows is `divisor` and moves by
+// `change` (+1, 0 or -1) per row.
 template <class Runner>
-class PhaseWalk {
-public:
-    PhaseWalk(Runner& run, std::int64_t from, std::int64_t to) : run_(run), from_(from), to_(to) {}
+struct PhaseClip {
+    Runner& run;
+    std::int64_t from, to, at = 0;
 
-    void walk(const Phases& p) {
-        phase<kEnter>(p.preload, 0.0, 0.0);
-        phase<kEnter | kEmit>(p.growth, p.preload + 1.0, 1.0);
-        phase<kLeave | kEnter | kEmit>(p.steady, p.window, 0.0);
-        phase<kEmit>(p.unshrunk, p.full, 0.0);
-        phase<kLeave | kEmit>(p.shrinking, p.full - 1.0, -1.0);
-        phase<kNone>(p.empty, 0.0, 0.0);
-    }
-
-private:
     template <unsigned kMoves>
-    void phase(std::int32_t rows, double divisor, double change) {
-        const std::int64_t start = at_ > from_ ? at_ : from_;
-        const std::int64_t end = at_ + rows < to_ ? at_ + rows : to_;
+    void rows(std::int32_t rows, double divisor, double change) {
+        const std::int64_t start = at > from ? at : from;
+        const std::int64_t end = at + rows < to ? at + rows : to;
         if (start < end) {
-            run_.template rows<kMoves>(static_cast<std::int32_t>(end - start),
-                                       divisor + static_cast<double>(start - at_) * change, change);
+            run.template rows<kMoves>(static_cast<std::int32_t>(end - start),
+                                      divisor + static_cast<double>(start - at) * change, change);
         }
-        at_ += rows;
+        at += rows;
     }
-
-    Runner& run_;
-    std::int64_t from_, to_, at_ = 0;
 };
 
+// Walks a column's phases in the column kernel's order, positions [from, to) of them.
 template <class Runner>
 void runPhases(const Phases& p, Runner& run, std::int64_t from, std::int64_t to) {
-    PhaseWalk<Runner>(run, from, to).walk(p);
+    PhaseClip<Runner> phase{run, from, to};
+    phase.template rows<kEnter>(p.preload, 0.0, 0.0);
+    phase.template rows<kEnter | kEmit>(p.growth, p.preload + 1.0, 1.0);
+    phase.template rows<kLeave | kEnter | kEmit>(p.steady, p.window, 0.0);
+    phase.template rows<kEmit>(p.unshrunk, p.full, 0.0);
+    phase.template rows<kLeave | kEmit>(p.shrinking, p.full - 1.0, -1.0);
+    phase.template rows<kNone>(p.empty, 0.0, 0.0);
 }
 
 template <class Runner>

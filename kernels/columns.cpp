@@ -106,11 +106,11 @@ void restrictedMovingAverageColumnsOn(const ColumnPath& path, const double* x, c
 
 void movingAverageColumns(const double* x, double* y, std::int32_t M, std::int32_t N,
                           std::int32_t W, std::int32_t S) {
-    movingAverageColumnsOn(fastestColumnPath(), x, y, M, N, W, S);
+    fastestColumnPath().plain(x, y, M, N, W, S);
 }
 
 void restrictedMovingAverageColumns(const double* x, const double* v, double* y,
                                     std::int32_t M, std::int32_t N, std::int32_t W,
                                     std::int32_t S) {
-    restrictedMovingAverageColumnsOn(fastestColumnPath(), x, v, y, M, N, W, S);
+    fastestColumnPath().restricted(x, v, y, M, N, W, S);
 }

@@ -59,6 +59,18 @@ ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, do
     R::store(counts + r, countAfter<kMoves, R>(entering, leaving, count));
 }
 
+// The operands of the first n rows of a block: in vectors, then one by one.
+template <unsigned kMoves, class Isa>
+void chooseBlock(const BlockRows& at, std::int32_t n, double* leave, double* enter, double* counts,
+                 typename Isa::V& count) {
+    std::int32_t r = 0;
+    for (; n - r >= Isa::kLanes; r += Isa::kLanes) chooseOperands<kMoves, Isa>(at, r, leave, enter, counts, count);
+    if (r == n) return;
+    double single = Isa::first(count);
+    for (; r < n; ++r) chooseOperands<kMoves, Scalar>(at, r, leave, enter, counts, single);
+    count = Isa::all(single);
+}
+
 // Output rows r .. r + R::kLanes - 1 of a block from their sums (and counts), in one
 // vector of R.
 template <bool kSelected, class R>
@@ -111,14 +123,8 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
     // The count of selected rows, carried from block to block by the pass that chooses
     // the operands, a block ahead of the chain.
     typename Isa::V count = Isa::all(column.selected);
-    auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {  // vectors, then rows
-        std::int32_t r = 0;
-        for (; n - r >= L; r += L) chooseOperands<kMoves, Isa>(at, r, leave[k], enter[k], counts[k], count);
-        if (r < n) {
-            double single = Isa::first(count);
-            for (; r < n; ++r) chooseOperands<kMoves, Scalar>(at, r, leave[k], enter[k], counts[k], single);
-            count = Isa::all(single);
-        }
+    auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {
+        chooseBlock<kMoves, Isa>(at, n, leave[k], enter[k], counts[k], count);
     };
     auto emitAll = [&](const BlockRows& at, std::int32_t n, int k) {
         std::int32_t r = 0;
@@ -136,9 +142,7 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         const BlockRows here{&column, done}, previous{&column, done - B}, next{&column, done + B};
         const double* leaving = kChoose ? leave[k] : kLeaves ? here.leavingX(0) : nullptr;
         const double* entering = kChoose ? enter[k] : kEnters ? here.enteringX(0) : nullptr;
-        double* blockSums = sums[k];
-        double* blockCounts = counts[k];
-        auto chain = [&](std::int32_t r) {
+        auto chain = [&, blockSums = sums[k], blockCounts = counts[k]](std::int32_t r) {
             if constexpr (kLeaves) sum = sum - leaving[r];
             if constexpr (kEnters) sum = sum + entering[r];
             if constexpr (kEmits) blockSums[r] = sum;
