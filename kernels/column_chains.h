@@ -103,49 +103,50 @@ void selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
 // its operands and takes its divisors from its selection block, and passes the output
 // row's own input through where its window selects nothing.
 template <class Isa, bool kSelected, unsigned kMoves>
-struct ChainRows {
+class ChainRows {
+public:
     using V = typename Isa::V;
     static constexpr int L = Isa::kLanes;
     static constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
     static constexpr bool kEmits = (kMoves & kEmit) != 0;
 
-    const Chain<Isa>& chain;
-    const SelectionBlock* block;  // restricted average only
-    V& sum;
-    V& divisor;  // plain average only: the next output row's
-    double change;  // (a double: a vector member would give it an implied copy, compiled
-                    // for the baseline instruction set)
+    // The chain's rows are taken once, into pointers of this call's own, which the
+    // compiler need not read again after every store.
+    ChainRows(const Chain<Isa>& chain, const SelectionBlock* block, V& sum, V& divisor, double change)
+        : leave_(chain.x + chain.trail), enter_(chain.x + chain.lead), own_(chain.x + chain.out),
+          y_(chain.y + chain.out), stride_(chain.stride), block_(block), sum_(sum),
+          divisor_(divisor), change_(change), moving_(change != 0.0) {}
 
     // Rows i .. i + L - 1 of every lane at once.
     void tile(std::int32_t i) {
         V leave[L], enter[L], result[L];
-        if constexpr (kLeaves) Isa::loadTile(chain.x + chain.trail + i, chain.stride, leave);
-        if constexpr (kEnters) Isa::loadTile(chain.x + chain.lead + i, chain.stride, enter);
+        if constexpr (kLeaves) Isa::loadTile(leave_ + i, stride_, leave);
+        if constexpr (kEnters) Isa::loadTile(enter_ + i, stride_, enter);
         for (int r = 0; r < L; ++r) {
-            if constexpr (kLeaves) sum = Isa::sub(sum, leaving(i + r, leave[r]));
-            if constexpr (kEnters) sum = Isa::add(sum, entering(i + r, enter[r]));
+            if constexpr (kLeaves) sum_ = Isa::sub(sum_, leaving(i + r, leave[r]));
+            if constexpr (kEnters) sum_ = Isa::add(sum_, entering(i + r, enter[r]));
             if constexpr (kEmits) result[r] = quotient(i + r);
         }
         if constexpr (kEmits) {
-            if (kSelected && block->tilePasses[i / L]) {
+            if (kSelected && block_->tilePasses[i / L]) {
                 V own[L];
-                Isa::loadTile(chain.x + chain.out + i, chain.stride, own);
-                for (int r = 0; r < L; ++r) result[r] = Isa::choose(Isa::broadcast(block->passes + i + r), own[r], result[r]);
+                Isa::loadTile(own_ + i, stride_, own);
+                for (int r = 0; r < L; ++r) result[r] = Isa::choose(Isa::broadcast(block_->passes + i + r), own[r], result[r]);
             }
-            Isa::storeTile(chain.y + chain.out + i, chain.stride, result);
+            Isa::storeTile(y_ + i, stride_, result);
         }
     }
 
     // Row i alone.
     void row(std::int32_t i) {
-        if constexpr (kLeaves) sum = Isa::sub(sum, leaving(i, Isa::loadRow(chain.x + chain.trail + i, chain.stride)));
-        if constexpr (kEnters) sum = Isa::add(sum, entering(i, Isa::loadRow(chain.x + chain.lead + i, chain.stride)));
+        if constexpr (kLeaves) sum_ = Isa::sub(sum_, leaving(i, Isa::loadRow(leave_ + i, stride_)));
+        if constexpr (kEnters) sum_ = Isa::add(sum_, entering(i, Isa::loadRow(enter_ + i, stride_)));
         if constexpr (kEmits) {
             V result = quotient(i);
             if constexpr (kSelected) {
-                result = Isa::choose(Isa::broadcast(block->passes + i), Isa::loadRow(chain.x + chain.out + i, chain.stride), result);
+                result = Isa::choose(Isa::broadcast(block_->passes + i), Isa::loadRow(own_ + i, stride_), result);
             }
-            Isa::storeRow(chain.y + chain.out + i, chain.stride, result);
+            Isa::storeRow(y_ + i, stride_, result);
         }
     }
 
@@ -153,19 +154,29 @@ private:
     // What a row subtracts or adds: its samples, or where it is not selected +0.0, which
     // changes no running sum (none is ever -0.0).
     V leaving(std::int32_t i, V value) const {
-        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block->leaveMask + i));
+        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block_->leaveMask + i));
         else return static_cast<void>(i), value;
     }
     V entering(std::int32_t i, V value) const {
-        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block->enterMask + i));
+        if constexpr (kSelected) return Isa::andBits(value, Isa::broadcast(block_->enterMask + i));
         else return static_cast<void>(i), value;
     }
     V quotient(std::int32_t i) {
-        if constexpr (kSelected) return Isa::div(sum, Isa::broadcast(block->divisor + i));
-        const V result = Isa::div(sum, divisor);
-        if (change != 0.0) divisor = Isa::add(divisor, Isa::all(change));  // steady ones keep it
+        if constexpr (kSelected) return Isa::div(sum_, Isa::broadcast(block_->divisor + i));
+        const V result = Isa::div(sum_, divisor_);
+        if (moving_) divisor_ = Isa::add(divisor_, Isa::all(change_));  // steady ones keep it
         return result;
     }
+
+    const double *leave_, *enter_, *own_;  // the trail, lead and output rows' input
+    double* y_;
+    std::size_t stride_;
+    const SelectionBlock* block_;  // restricted average only
+    V& sum_;
+    V& divisor_;  // plain average only: the next output row's
+    double change_;  // (a double: a vector member would give the class an implied copy,
+                     // compiled for the baseline instruction set)
+    bool moving_;
 };
 
 // Moves kCount chains `rows` rows, taking turns tile by tile so that their additions
@@ -179,19 +190,19 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
         sum[c] = chains[c].sum;
         divisor[c] = Isa::all(kSelected ? 1.0 : divisors[c]);
     }
-    auto rowsOf = [&](int c) {
-        return ChainRows<Isa, kSelected, kMoves>{chains[c], kSelected ? blocks[c] : nullptr, sum[c],
-                                                 divisor[c], change};
-    };
     static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
+    constexpr int kLast = kCount - 1;
+    ChainRows<Isa, kSelected, kMoves> first(chains[0], kSelected ? blocks[0] : nullptr, sum[0], divisor[0], change);
+    ChainRows<Isa, kSelected, kMoves> second(chains[kLast], kSelected ? blocks[kLast] : nullptr, sum[kLast],
+                                            divisor[kLast], change);
     std::int32_t i = 0;
     for (; rows - i >= Isa::kLanes; i += Isa::kLanes) {
-        rowsOf(0).tile(i);
-        if constexpr (kCount == 2) rowsOf(1).tile(i);
+        first.tile(i);
+        if constexpr (kCount == 2) second.tile(i);
     }
     for (; i < rows; ++i) {
-        rowsOf(0).row(i);
-        if constexpr (kCount == 2) rowsOf(1).row(i);
+        first.row(i);
+        if constexpr (kCount == 2) second.row(i);
     }
     for (int c = 0; c < kCount; ++c) {
         chains[c].sum = sum[c];

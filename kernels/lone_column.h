@@ -142,7 +142,9 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
         const BlockRows here{&column, done}, previous{&column, done - B}, next{&column, done + B};
         const double* leaving = kChoose ? leave[k] : kLeaves ? here.leavingX(0) : nullptr;
         const double* entering = kChoose ? enter[k] : kEnters ? here.enteringX(0) : nullptr;
-        auto chain = [&, blockSums = sums[k], blockCounts = counts[k]](std::int32_t r) {
+        double* blockSums = sums[k];
+        double* blockCounts = counts[k];
+        auto chain = [&](std::int32_t r) {
             if constexpr (kLeaves) sum = sum - leaving[r];
             if constexpr (kEnters) sum = sum + entering[r];
             if constexpr (kEmits) blockSums[r] = sum;
