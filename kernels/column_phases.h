@@ -7,6 +7,7 @@
 #include "moving_average.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace {  // internal linkage, as everything the engine is made of (column_groups.h)
 
@@ -89,7 +90,8 @@ struct PhaseClip {
 
 // Walks a column's phases in the column kernel's order, positions [from, to) of them.
 template <class Runner>
-void runPhases(const Phases& p, Runner& run, std::int64_t from, std::int64_t to) {
+void runPhases(const Phases& p, Runner& run, std::int64_t from = 0,
+               std::int64_t to = std::numeric_limits<std::int64_t>::max()) {
     PhaseClip<Runner> phase{run, from, to};
     phase.template rows<kEnter>(p.preload, 0.0, 0.0);
     phase.template rows<kEnter | kEmit>(p.growth, p.preload + 1.0, 1.0);
@@ -97,11 +99,6 @@ void runPhases(const Phases& p, Runner& run, std::int64_t from, std::int64_t to)
     phase.template rows<kEmit>(p.unshrunk, p.full, 0.0);
     phase.template rows<kLeave | kEmit>(p.shrinking, p.full - 1.0, -1.0);
     phase.template rows<kNone>(p.empty, 0.0, 0.0);
-}
-
-template <class Runner>
-void runPhases(const Phases& p, Runner& run) {
-    runPhases(p, run, 0, p.rows());
 }
 
 }  // namespace
