@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 
 // The small steps of the loops must sit inside them: a lone column's call would keep its
 // running sum in memory across the call, on the chain; and a copy of its own would be
@@ -220,7 +219,7 @@ void writeEmpty(Chain<Isa>& chain, std::int32_t rows) {
         const std::size_t column = static_cast<std::size_t>(lane) * chain.stride;
         const double* x = chain.x + column + chain.out;
         double* y = chain.y + column + chain.out;
-        for (std::int32_t r = 0; r < rows; ++r) y[r] = kSelected ? x[r] : std::numeric_limits<double>::quiet_NaN();
+        for (std::int32_t r = 0; r < rows; ++r) y[r] = kSelected ? x[r] : kEmptyWindow;
     }
     chain.out += rows;
 }

@@ -14,6 +14,11 @@ namespace {  // internal linkage, as everything the engine is made of (column_gr
 inline std::int32_t smaller(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 inline std::int32_t larger(std::int32_t a, std::int32_t b) { return a < b ? b : a; }
 
+// What the plain average writes where its window holds no row. (Constants rather than
+// calls: the AVX path must define no function but its entry points, see columns_avx.cpp.)
+constexpr double kEmptyWindow = std::numeric_limits<double>::quiet_NaN();
+constexpr std::int64_t kWholeWalk = std::numeric_limits<std::int64_t>::max();
+
 // What a phase does to each row, as a combination of these; with none of them the window
 // holds no row: the plain average writes NaN there, the restricted one the row's input.
 enum Moves : unsigned {
@@ -91,7 +96,7 @@ struct PhaseClip {
 // Walks a column's phases in the column kernel's order, positions [from, to) of them.
 template <class Runner>
 void runPhases(const Phases& p, Runner& run, std::int64_t from = 0,
-               std::int64_t to = std::numeric_limits<std::int64_t>::max()) {
+               std::int64_t to = kWholeWalk) {
     PhaseClip<Runner> phase{run, from, to};
     phase.template rows<kEnter>(p.preload, 0.0, 0.0);
     phase.template rows<kEnter | kEmit>(p.growth, p.preload + 1.0, 1.0);

@@ -9,7 +9,6 @@
 #include "scalar_lanes.h"
 
 #include <cstdint>
-#include <limits>
 
 namespace {
 
@@ -182,7 +181,7 @@ struct ColumnRunner {
         if constexpr (kMoves == kNone) {  // windows of no row: NaN, or the input
             double* y = column.y + column.out;
             const double* x = column.x + column.out;
-            for (std::int32_t r = 0; r < n; ++r) y[r] = kSelected ? x[r] : std::numeric_limits<double>::quiet_NaN();
+            for (std::int32_t r = 0; r < n; ++r) y[r] = kSelected ? x[r] : kEmptyWindow;
             column.out += n;
         } else {
             advanceColumn<Isa, kSelected, kMoves>(column, n, divisor, change);
