@@ -90,7 +90,7 @@ ZORVAN_ALWAYS_INLINE void emitRows(const BlockRows& at, std::int32_t r, const do
 }
 
 // Requests the data a few blocks on, inside the column only: the lead rows (and their
-// flags) and the output rows of the block `kPrefetchRows` rows after `at`.
+// flags) and the output rows of the n rows `kPrefetchRows` after the block at `done`.
 template <class Isa, bool kSelected, unsigned kMoves>
 ZORVAN_ALWAYS_INLINE void requestAhead(const Column& column, std::int32_t done, std::int32_t n) {
     const BlockRows ahead{&column, done + kPrefetchRows};
