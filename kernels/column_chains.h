@@ -211,15 +211,12 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
     }
 }
 
-// Output rows whose window holds no row: NaN in the plain average, the row's own input
-// in the restricted one.
+// Output rows whose window holds no row, in every lane of the chain.
 template <class Isa, bool kSelected>
 void writeEmpty(Chain<Isa>& chain, std::int32_t rows) {
     for (int lane = 0; lane < Isa::kLanes; ++lane) {
         const std::size_t column = static_cast<std::size_t>(lane) * chain.stride;
-        const double* x = chain.x + column + chain.out;
-        double* y = chain.y + column + chain.out;
-        for (std::int32_t r = 0; r < rows; ++r) y[r] = kSelected ? x[r] : kEmptyWindow;
+        writeEmptyRows<kSelected>(chain.x + column + chain.out, chain.y + column + chain.out, rows);
     }
     chain.out += rows;
 }

@@ -19,6 +19,13 @@ inline std::int32_t larger(std::int32_t a, std::int32_t b) { return a < b ? b : 
 constexpr double kEmptyWindow = std::numeric_limits<double>::quiet_NaN();
 constexpr std::int64_t kWholeWalk = std::numeric_limits<std::int64_t>::max();
 
+// Output rows whose window holds no row, in one column: NaN in the plain average, the
+// row's own input in the restricted one.
+template <bool kSelected>
+void writeEmptyRows(const double* x, double* y, std::int32_t rows) {
+    for (std::int32_t r = 0; r < rows; ++r) y[r] = kSelected ? x[r] : kEmptyWindow;
+}
+
 // What a phase does to each row, as a combination of these; with none of them the window
 // holds no row: the plain average writes NaN there, the restricted one the row's input.
 enum Moves : unsigned {

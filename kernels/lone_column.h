@@ -178,10 +178,8 @@ struct ColumnRunner {
 
     template <unsigned kMoves>
     void rows(std::int32_t n, double divisor, double change) {
-        if constexpr (kMoves == kNone) {  // windows of no row: NaN, or the input
-            double* y = column.y + column.out;
-            const double* x = column.x + column.out;
-            for (std::int32_t r = 0; r < n; ++r) y[r] = kSelected ? x[r] : kEmptyWindow;
+        if constexpr (kMoves == kNone) {
+            writeEmptyRows<kSelected>(column.x + column.out, column.y + column.out, n);
             column.out += n;
         } else {
             advanceColumn<Isa, kSelected, kMoves>(column, n, divisor, change);
