@@ -7,6 +7,9 @@
 #   make octave     Octave's own kind of function in build/octave, the MEX files and
 #                   their help in build/octave-mex
 #   make package    the Octave package build/dist/zorvan-<version>.tar.gz
+#   make test-octave-versions  the package installed and tested on the Octave of other
+#                   Debian releases (6.2, 9.4, 11), each in a chroot made once with
+#                   debootstrap and kept in /var/cache/zorvan/chroots (root only)
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
 #   make dist       the bundles users take, in build/dist: the Windows zip and the
@@ -47,7 +50,7 @@ BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_re
 OCTAVE_DIR ?= build/octave
 OCTAVE_MEX_DIR ?= build/octave-mex
 
-.PHONY: all deps build test test-asan test-arm64 octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
+.PHONY: all deps build test test-asan test-arm64 test-octave-versions octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
 
 all: build
 
@@ -75,6 +78,11 @@ test-arm64:
 	cmake --preset arm64 -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset arm64 -j $(JOBS)
 	cd build/arm64 && ctest --output-on-failure
+
+test-octave-versions: deps
+	@scripts/ensure-packages.sh debootstrap
+	$(CONFIGURE_DEFAULT)
+	cmake --build --preset default -j $(JOBS) --target zorvan_octave_versions
 
 octave package demo: deps
 	$(CONFIGURE_DEFAULT)

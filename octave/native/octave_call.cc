@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <octave/version.h>
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -42,12 +44,6 @@ Argument describe(const octave_value& a) {
     return argument;
 }
 
-// The allocator of Octave's double arrays, whichever this Octave was built with.
-template <class T, class Allocator>
-Allocator allocatorOf(const Array<T, Allocator>*);
-using DoubleAllocator = decltype(allocatorOf(static_cast<const Array<double>*>(nullptr)));
-using DoubleAllocation = std::allocator_traits<DoubleAllocator>;
-
 // Asks Linux to back the whole 2 MiB pages of a large output with huge pages: its first
 // writes then take one page fault per 2 MiB instead of one per 4 KiB, which beyond the
 // caches cost more than the averaging itself. Only a hint: where the system declines,
@@ -80,6 +76,14 @@ ColumnJob checkOctaveCall(const char* name, Average average, const octave_value_
     return job;
 }
 
+#if OCTAVE_MAJOR_VERSION >= 7
+// From Octave 7 on, an array's sized constructor fills its cells through the array's
+// allocator; cells allocated by that allocator and handed over are left as they are.
+template <class T, class Allocator>
+Allocator allocatorOf(const Array<T, Allocator>*);
+using DoubleAllocator = decltype(allocatorOf(static_cast<const Array<double>*>(nullptr)));
+using DoubleAllocation = std::allocator_traits<DoubleAllocator>;
+
 NDArray unfilledMatrix(std::int32_t M, std::int32_t N) {
     const dim_vector dims(M, N);
     DoubleAllocator allocator;
@@ -93,5 +97,14 @@ NDArray unfilledMatrix(std::int32_t M, std::int32_t N) {
         throw;
     }
 }
+#else
+// Octave 6's arrays allocate with new double[n], which leaves the cells unfilled, and
+// before any of them is written, so the hint still comes in time.
+NDArray unfilledMatrix(std::int32_t M, std::int32_t N) {
+    NDArray y(dim_vector(M, N));
+    preferHugePages(y.fortran_vec(), static_cast<std::size_t>(y.numel()));
+    return y;
+}
+#endif
 
 }  // namespace zorvan

@@ -15,8 +15,8 @@ namespace zorvan {
 // "<name>: <refusal>", as the MEX route does.
 ColumnJob checkOctaveCall(const char* name, Average average, const octave_value_list& args);
 
-// An M x N matrix whose cells are all left to the caller: allocated by the array's own
-// allocator and handed to the array, where a sized constructor would first fill it.
+// An M x N matrix whose cells are all left to the caller, never filled first, on every
+// Octave from 6 on.
 NDArray unfilledMatrix(std::int32_t M, std::int32_t N);
 
 }  // namespace zorvan

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Octave package on the Octave of other Debian releases, each in a minimal chroot
+# made once with debootstrap and kept for later runs: pkg install (with the project's
+# warnings as errors), pkg load, help, pkg test and the Octave function suites against
+# the installed functions. Ends with one line per release; fails when a release that
+# could be made fails, or when none could be made. Needs root.
+# Usage: scripts/octave-versions.sh TARBALL TESTS_FOLDER
+# ZORVAN_CHROOTS: where the chroots are kept (default /var/cache/zorvan/chroots).
+# ZORVAN_RELEASES: which releases to run (default: all of the table below).
+set -euo pipefail
+if [ $# -ne 2 ]; then
+    echo "usage: $0 TARBALL TESTS_FOLDER" >&2
+    exit 2
+fi
+tarball=$(realpath "$1")
+tests=$(realpath "$2")
+chroots=${ZORVAN_CHROOTS:-/var/cache/zorvan/chroots}
+
+# Each release and the packages that bring its Octave with mkoctfile and a compiler;
+# Debian 12's Octave is the build machine's own, which make test covers.
+declare -A development=(
+    [bullseye]="octave liboctave-dev make g++"
+    [trixie]="octave octave-dev make g++"
+    [sid]="octave octave-dev make g++"
+)
+releases=${ZORVAN_RELEASES:-bullseye trixie sid}
+
+mounted=""
+release_mounts() {
+    [ -n "$mounted" ] && umount "$mounted" 2>/dev/null || true
+    mounted=""
+}
+trap release_mounts EXIT
+
+in_chroot() {  # in_chroot ROOT COMMAND...: with /proc and the host's resolver
+    local root=$1
+    shift
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    mount -t proc proc "$root/proc"
+    mounted="$root/proc"
+    local status=0
+    chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@" || status=$?
+    release_mounts
+    return $status
+}
+
+# make_chroot RELEASE: 0 when ready, 1 when it failed, 2 when the registry serves no
+# such release.
+make_chroot() {
+    local release=$1 root="$chroots/$1"
+    local marker="$root/.zorvan-packages"
+    [ -f "$marker" ] && [ "$(cat "$marker")" = "${development[$release]}" ] && return 0
+    local partial="$root.partial" log="$chroots/$release.log"
+    rm -rf "$root" "$partial"
+    mkdir -p "$chroots"
+    echo "== $release: making its chroot (once; log in $log)"
+    if ! debootstrap --variant=minbase "$release" "$partial" > "$log" 2>&1; then
+        if grep -q "Failed getting release file" "$log"; then
+            rm -rf "$partial"
+            return 2
+        fi
+        tail -n 20 "$log"
+        return 1
+    fi
+    # The registry may serve a dated copy of a moving release (sid), whose Release file
+    # has expired by the time it is read.
+    if ! in_chroot "$partial" sh -c "apt-get -o Acquire::Check-Valid-Until=false update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            ${development[$release]}" \
+            >> "$log" 2>&1; then
+        tail -n 20 "$log"
+        return 1
+    fi
+    in_chroot "$partial" apt-get clean
+    echo "${development[$release]}" > "$partial/.zorvan-packages"
+    mv "$partial" "$root"
+}
+
+# run_release RELEASE: the package and the suites in a fresh folder of the chroot.
+run_release() {
+    local root="$chroots/$1" work=/zorvan-run
+    rm -rf "${root:?}$work"
+    mkdir -p "$root$work/home" "$root$work/tests"
+    cp "$tarball" "$root$work/"
+    cp "$tests"/*.m "$root$work/tests/"
+    in_chroot "$root" env HOME="$work/home" ZORVAN_STRICT=1 \
+        octave-cli --norc --no-history --quiet "$work/tests/run_installed.m" \
+        "$work/$(basename "$tarball")" "$work/home/packages"
+}
+
+results=()
+made=0
+failed=0
+for release in $releases; do
+    status=0
+    make_chroot "$release" || status=$?
+    if [ $status -eq 2 ]; then
+        results+=("$release: skipped, not served by the package registry")
+        continue
+    fi
+    if [ $status -ne 0 ]; then
+        results+=("$release: FAILED to make its chroot")
+        failed=$((failed + 1))
+        continue
+    fi
+    made=$((made + 1))
+    version=$(in_chroot "$chroots/$release" octave-cli --norc --quiet --eval 'disp(version())')
+    echo "== $release: Octave $version"
+    if run_release "$release"; then
+        results+=("$release: Octave $version passed")
+    else
+        results+=("$release: Octave $version FAILED")
+        failed=$((failed + 1))
+    fi
+done
+
+echo "== The package on each Octave"
+printf '%s\n' "${results[@]}"
+if [ $made -eq 0 ]; then
+    echo "No release could be made." >&2
+    exit 1
+fi
+[ $failed -eq 0 ]
