@@ -243,8 +243,9 @@ struct Groups {
             SelectionBlock blocks[kCount];
             const SelectionBlock* blockOf[kCount];
             for (int c = 0; c < kCount; ++c) blockOf[c] = lag > 0 ? &blocks[c] : &blocks[0];
-            for (std::int32_t done = 0; done < n; done += kSelectionRows) {
-                const std::int32_t rows = smaller(kSelectionRows, n - done);
+            // Steps of `rows`, not of kSelectionRows, which could pass 2^31 - 1.
+            for (std::int32_t done = 0, rows = 0; done < n; done += rows) {
+                rows = smaller(kSelectionRows, n - done);
                 for (int c = 0; c < (lag > 0 ? kCount : 1); ++c) selectBlock<kMoves>(chains[c], rows, blocks[c]);
                 for (int g = 0; g < count; ++g) {
                     moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, rows, nullptr, 0.0, blockOf);

@@ -24,10 +24,11 @@ struct Column {
 };
 
 // One block of a lone column: the column, and the block's first row in the phase.
-// Pointers are formed only to rows that are read or written.
+// Pointers are formed only to rows that are read or written. `first` is 64-bit: the block
+// after the last one, or the rows a prefetch looks at, may lie past 2^31 - 1.
 struct BlockRows {
     const Column* column;
-    std::int32_t first;
+    std::int64_t first;
 
     const double* leavingX(std::int32_t r) const { return column->x + (column->trail + first + r); }
     const double* leavingV(std::int32_t r) const { return column->v + (column->trail + first + r); }
@@ -93,13 +94,13 @@ ZORVAN_ALWAYS_INLINE void emitRows(const BlockRows& at, std::int32_t r, const do
 // flags) and the output rows of the n rows `kPrefetchRows` after the block at `done`.
 template <class Isa, bool kSelected, unsigned kMoves>
 ZORVAN_ALWAYS_INLINE void requestAhead(const Column& column, std::int32_t done, std::int32_t n) {
-    const BlockRows ahead{&column, done + kPrefetchRows};
+    const BlockRows ahead{&column, std::int64_t{done} + kPrefetchRows};
     for (std::int32_t r = 0; r < n; r += 8) {
-        if ((kMoves & kEnter) != 0 && column.lead + done + kPrefetchRows + r < column.M) {
+        if ((kMoves & kEnter) != 0 && column.lead + ahead.first + r < column.M) {
             Isa::prefetch(ahead.enteringX(r));
             if (kSelected) Isa::prefetch(ahead.enteringV(r));
         }
-        if ((kMoves & kEmit) != 0 && column.out + done + kPrefetchRows + r < column.M) {
+        if ((kMoves & kEmit) != 0 && column.out + ahead.first + r < column.M) {
             Isa::prefetch(ahead.y(r));
         }
     }
@@ -134,11 +135,13 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
     double sum = column.sum;
     const double selected = column.selected;  // where no row leaves or enters
     if constexpr (kChoose) chooseAll(BlockRows{&column, 0}, smaller(B, rows), 0);
-    for (std::int32_t done = 0, k = 0; done < rows; done += B, k ^= 1) {
-        const std::int32_t n = smaller(B, rows - done);
+    // done + B may pass 2^31 - 1 at the last block: steps of n stay within the rows.
+    for (std::int32_t done = 0, k = 0, n = 0; done < rows; done += n, k ^= 1) {
+        n = smaller(B, rows - done);
         const std::int32_t nextRows = larger(0, smaller(B, rows - done - B));
         requestAhead<Isa, kSelected, kMoves>(column, done, n);
-        const BlockRows here{&column, done}, previous{&column, done - B}, next{&column, done + B};
+        const BlockRows here{&column, done}, previous{&column, done - B};
+        const BlockRows next{&column, std::int64_t{done} + B};
         const double* leaving = kChoose ? leave[k] : kLeaves ? here.leavingX(0) : nullptr;
         const double* entering = kChoose ? enter[k] : kEnters ? here.enteringX(0) : nullptr;
         double* blockSums = sums[k];
@@ -162,7 +165,7 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
             if (kEmits && done > 0) emitAll(previous, B, k ^ 1);
             if constexpr (kChoose) chooseAll(next, nextRows, k ^ 1);
         }
-        if (kEmits && done + B >= rows) emitAll(here, n, k);
+        if (kEmits && n == rows - done) emitAll(here, n, k);
     }
     column.sum = sum;
     if constexpr (kChoose) column.selected = Isa::first(count);
