@@ -62,9 +62,8 @@ for i = 1:numel(names)
         zorvan_help_header(fullfile(here, 'help', [name '.m']), ...
                            fullfile(helpdir, [name '_help.h']));
         sources = [{fullfile(here, 'native', [name '.cc'])}, common];
-        [output, status] = mkoctfile(flags{:}, includes{:}, ...
-            ['-I' fullfile(here, 'native')], ['-I' helpdir], ...
-            '-o', fullfile(outdir, [name '.oct']), sources{:});
+        [status, output] = mkoctfileIn(outdir, [flags, includes, ...
+            {['-I' fullfile(here, 'native')], ['-I' helpdir], '-o', [name '.oct']}, sources]);
         if status ~= 0
             error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
         end
@@ -127,6 +126,20 @@ if ~isOctave
         flags = {['CXXFLAGS=$CXXFLAGS' sprintf(' %s', flags{:})]};
     end
 end
+end
+
+function [status, output] = mkoctfileIn(folder, args)
+% Octave's mkoctfile with ARGS, run in FOLDER. Its link command leaves the output's path
+% unquoted, so the output is named alone in the folder it goes to, and any folder name
+% works. Run as a command of our own (quoted as Octave's mkoctfile function quotes it)
+% so that the compiler's and linker's messages, on standard error, come back in OUTPUT.
+bindir = feval('__octave_config_info__', 'bindir');
+program = fullfile(bindir, ['mkoctfile' feval('__octave_config_info__', 'EXEEXT')]);
+command = ['"' program '"' sprintf(' "%s"', args{:}) ' 2>&1'];
+previous = pwd();
+cd(folder);
+restore = onCleanup(@() cd(previous));
+[status, output] = system(command);
 end
 
 function removeFolder(folder)

@@ -29,12 +29,14 @@ function varargout = Zorvan(varargin)
 %   that row out.
 %
 %   W and S are truncated toward zero (W = 3.9 acts as 3). A negative, NaN or
-%   empty S means no shift; a positive S past the number of rows (+Inf and
-%   values past 2^31 too) is refused. S is the host's scalar of the argument:
-%   its first element, so a char '2' reads as its code, 50, and a sparse S as
-%   its first non-zero value. A value that has no number in it (a cell, a
-%   struct) is refused by the host's own conversion, not by Zorvan, once the
-%   window has passed its checks.
+%   empty S means no shift (an empty cell {} or struct([]) too); a positive S
+%   past the number of rows (+Inf and values past 2^31 too) is refused. S is
+%   the host's scalar of the argument: its first element, so a char '2' reads
+%   as its code, 50, a sparse S as its first non-zero value, and a complex S
+%   as its real part (Zorvan(x, 3, complex(1, 5)) shifts by 1, where a complex
+%   W is refused). A non-empty cell or struct has no number in it: Octave
+%   refuses it with its own conversion error once the window has passed its
+%   checks, and MATLAB defines no value for it, so pass a number.
 %
 %   Rounding. Each column keeps one running sum: the leaving row is
 %   subtracted before the entering row is added, and each result is one
@@ -82,9 +84,14 @@ function varargout = Zorvan(varargin)
 %
 %   See also ZorvanRestricted, movmean.
 
-% This file holds the help text: Zorvan itself is the MEX file of the same
-% name beside it, which the host calls instead. This body runs only where that
-% file is missing.
-error('Zorvan:notBuilt', ...
-      'Zorvan: the MEX file is not built here; run zorvan_build, or make octave.');
+% This file holds the help text: Zorvan itself is the compiled function of the
+% same name beside it (a MEX file, or in Octave an oct-file), which the host calls
+% instead. This body runs only where that file is missing.
+if exist('OCTAVE_VERSION', 'builtin')
+    error('Zorvan:notBuilt', ['Zorvan: not built here; run zorvan_build ' ...
+          '(addpath octave; addpath(zorvan_build())) or make octave, which build ' ...
+          'Octave''s own functions into build/octave.']);
+end
+error('Zorvan:notBuilt', ['Zorvan: the MEX file is not built here; run zorvan_build ' ...
+      '(addpath octave; addpath(zorvan_build())), which builds it into build/matlab.']);
 end

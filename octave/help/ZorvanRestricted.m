@@ -28,9 +28,11 @@ function varargout = ZorvanRestricted(varargin)
 %   vector as x(:)). An array of more than two dimensions is averaged as an
 %   M-by-(the product of the other dimensions) matrix, the shape Y comes back
 %   in. W and S are truncated toward zero; a negative, NaN or empty S means
-%   no shift, and a positive S past the number of rows (+Inf too) is refused.
-%   S is read as in Zorvan (its first element; a char by its code, a sparse S
-%   by its first non-zero value). With S larger than W the window lies wholly
+%   no shift ({} and struct([]) too), and a positive S past the number of rows
+%   (+Inf too) is refused. S is read as in Zorvan (its first element; a char
+%   by its code, a sparse S by its first non-zero value, a complex S by its
+%   real part; a non-empty cell or struct is no number: Octave refuses it with
+%   its own error, MATLAB defines no value). With S larger than W the window lies wholly
 %   after its row, and the rows ahead of the first window never enter the
 %   sum; where a window holds no selected row the input passes through, so
 %   nothing is ever divided by zero.
@@ -70,9 +72,14 @@ function varargout = ZorvanRestricted(varargin)
 %
 %   See also Zorvan, movmean.
 
-% This file holds the help text: ZorvanRestricted itself is the MEX file of the same
-% name beside it, which the host calls instead. This body runs only where that
-% file is missing.
-error('ZorvanRestricted:notBuilt', ...
-      'ZorvanRestricted: the MEX file is not built here; run zorvan_build, or make octave.');
+% This file holds the help text: ZorvanRestricted itself is the compiled function
+% of the same name beside it (a MEX file, or in Octave an oct-file), which the host
+% calls instead. This body runs only where that file is missing.
+if exist('OCTAVE_VERSION', 'builtin')
+    error('ZorvanRestricted:notBuilt', ['ZorvanRestricted: not built here; run zorvan_build ' ...
+          '(addpath octave; addpath(zorvan_build())) or make octave, which build ' ...
+          'Octave''s own functions into build/octave.']);
+end
+error('ZorvanRestricted:notBuilt', ['ZorvanRestricted: the MEX file is not built here; run zorvan_build ' ...
+      '(addpath octave; addpath(zorvan_build())), which builds it into build/matlab.']);
 end

@@ -18,9 +18,10 @@ DEFUN_DLD(ZorvanRestricted, args, , kHelp) {
     return octave_value(y);
 }
 
-// `pkg test zorvan` runs these: the documented example and one refusal.
+// `pkg test zorvan` runs these: every example of the help text and one refusal.
 /*
 %!assert (ZorvanRestricted ((1:7)', 3, [1 0 1 1 0 1 1], 1), [1 2 3.5 3.5 5 6.5 6.5]')
+%!assert (ZorvanRestricted ((1:7)', 3, [0 0 0 0 0 0 0]), (1:7)')
 %!error <ZorvanRestricted: Vector must have at least as many elements as X has rows.>
 %! ZorvanRestricted ((1:7)', 3, [1 0 1])
 */
