@@ -24,3 +24,12 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64)$")
 else()
     set(ZORVAN_X86_64 OFF)
 endif()
+
+# The .m files shipped with the MEX files, which must run in MATLAB as in Octave: each
+# gateway's help file and the self-test.
+set(ZORVAN_MATLAB_FILES "")
+foreach(_gateway IN LISTS ZORVAN_GATEWAYS)
+    list(APPEND ZORVAN_MATLAB_FILES ${PROJECT_SOURCE_DIR}/octave/help/${_gateway}.m)
+endforeach()
+zorvan_source_paths(_self_test ${ZORVAN_SELF_TEST})
+list(APPEND ZORVAN_MATLAB_FILES ${_self_test})

@@ -1,6 +1,6 @@
 % The Octave package as a user of this Octave meets it: pkg install of TARBALL into
-% PREFIX, pkg load, help, pkg test, then the function suites against the installed
-% functions. Exits non-zero unless every step and every test block passes.
+% PREFIX, pkg load, help, news, pkg test, the self-test, then the function suites
+% against the installed functions. Exits non-zero unless every step and every test block passes.
 % Usage: octave-cli run_installed.m TARBALL PREFIX
 args = argv();
 [tarball, prefix] = deal(args{1:2});
@@ -40,6 +40,10 @@ if (! ok)
 end
 passed += ok;
 failed += ! ok;
+
+[self_passed, self_failed] = zorvan_test();
+passed += self_passed;
+failed += self_failed;
 
 for suite = {'zorvan', 'zorvan_restricted'}
   [suite_passed, total] = test(['test_' suite{1}], 'quiet', stdout);
