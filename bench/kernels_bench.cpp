@@ -26,9 +26,9 @@
 namespace {
 
 enum class Kernel { plain, restricted };
-// Which rows the restricted average selects: about two in three, or one in a hundred,
-// at random.
-enum class Selection { none, twoInThree, oneInHundred };
+// Which rows the restricted average selects: about two in three, one in a hundred or 99
+// in a hundred, at random.
+enum class Selection { none, twoInThree, oneInHundred, ninetyNineInHundred };
 
 struct Case {
     Kernel kernel;
@@ -48,7 +48,7 @@ struct Result {
 // One set of buffers for every case, sized for the largest; X holds finite values of
 // mixed sign, each selection its own irregular pattern.
 struct Buffers {
-    std::vector<double> x, y, twoInThree, oneInHundred;
+    std::vector<double> x, y, twoInThree, oneInHundred, ninetyNineInHundred;
 };
 
 std::vector<double> randomSelection(std::size_t rows, double share, unsigned seed) {
@@ -71,6 +71,7 @@ Buffers& buffersFor(std::size_t cells, std::size_t rows) {
     if (buffers.twoInThree.size() < rows) {
         buffers.twoInThree = randomSelection(rows, 2.0 / 3.0, 2);
         buffers.oneInHundred = randomSelection(rows, 0.01, 3);
+        buffers.ninetyNineInHundred = randomSelection(rows, 0.99, 4);
     }
     return buffers;
 }
@@ -111,7 +112,9 @@ double addChain(std::int32_t M) {
 void runCase(benchmark::State& state, Case c, const ColumnPath* path) {
     const std::size_t cells = static_cast<std::size_t>(c.M) * static_cast<std::size_t>(c.N);
     Buffers& b = buffersFor(cells, static_cast<std::size_t>(c.M));
-    const double* v = c.selection == Selection::oneInHundred ? b.oneInHundred.data() : b.twoInThree.data();
+    const double* v = c.selection == Selection::oneInHundred          ? b.oneInHundred.data()
+                      : c.selection == Selection::ninetyNineInHundred ? b.ninetyNineInHundred.data()
+                                                                      : b.twoInThree.data();
     const bool restricted = c.kernel == Kernel::restricted, lone = c.N == 1;
     using Clock = std::chrono::steady_clock;
     auto seconds = [](Clock::time_point from, Clock::time_point to) {
@@ -197,6 +200,7 @@ const char* selectionName(Selection selection) {
     case Selection::none: return "";
     case Selection::twoInThree: return "/V:2in3";
     case Selection::oneInHundred: return "/V:1in100";
+    case Selection::ninetyNineInHundred: return "/V:99in100";
     }
     return "";
 }
@@ -231,6 +235,12 @@ std::vector<Case> matrixCases() {
             }
         }
     }
+    // The restricted average of several columns, sparse and dense selections.
+    for (Selection selection : {Selection::oneInHundred, Selection::ninetyNineInHundred}) {
+        cases.push_back({Kernel::restricted, 100000, 16, 21, 10, selection});
+    }
+    cases.push_back({Kernel::restricted, 100000, 16, 21, 10, Selection::twoInThree});
+    cases.push_back({Kernel::plain, 100000, 16, 21, 10, Selection::none});
     return cases;
 }
 
@@ -241,7 +251,8 @@ std::vector<Case> singleColumnCases() {
     std::vector<Case> cases;
     for (std::int32_t M : kSingleColumnRows) {
         cases.push_back({Kernel::plain, M, 1, 21, 10, Selection::none});
-        for (Selection selection : {Selection::twoInThree, Selection::oneInHundred}) {
+        for (Selection selection :
+             {Selection::twoInThree, Selection::oneInHundred, Selection::ninetyNineInHundred}) {
             cases.push_back({Kernel::restricted, M, 1, 21, 10, selection});
         }
     }
@@ -323,8 +334,10 @@ void printMatrixTable(const std::vector<Case>& cases, const std::map<std::string
         std::string versusPlain = "";
         const Result* fastest = find(medians, name + "/" + paths[0]->name);
         if (c.kernel == Kernel::restricted && fastest) versusPlain = formatted("%.2f", fastest->versusPlain);
-        std::printf("| %s | %d x %d | %d | %d |%s%s %s |\n",
-                    c.kernel == Kernel::plain ? "plain" : "restricted", c.M, c.N, c.W, c.S,
+        const bool usual = c.selection == Selection::none || c.selection == Selection::twoInThree;
+        std::printf("| %s%s%s | %d x %d | %d | %d |%s%s %s |\n",
+                    c.kernel == Kernel::plain ? "plain" : "restricted", usual ? "" : " ",
+                    usual ? "" : selectionName(c.selection) + 3, c.M, c.N, c.W, c.S,
                     ratios.c_str(), times.c_str(), versusPlain.c_str());
     }
 }

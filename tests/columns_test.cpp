@@ -68,6 +68,14 @@ Block awkwardData(std::size_t size, std::mt19937_64& random) {
     return x;
 }
 
+// About one row in `every` selected, the rest not: most tiles then hold no selected row.
+Block sparseSelection(std::size_t size, std::size_t every, std::mt19937_64& random) {
+    std::uniform_int_distribution<std::size_t> pick(0, every - 1);
+    Block v(size, 0.0);
+    for (double& value : v) value = pick(random) == 0 ? 1.0 : 0.0;
+    return v;
+}
+
 Block someSelection(std::size_t size, std::mt19937_64& random) {
     const double flags[] = {0.0, -0.0, 1.0, kNaN, -3.0, 0.0, 1.0};
     std::uniform_int_distribution<std::size_t> flag(0, std::size(flags) - 1);
@@ -116,7 +124,11 @@ TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
     for (int M : {1003, 1024}) {
         const int N = 37;
         const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
-        const Block v = someSelection(static_cast<std::size_t>(M), random);
+        // Mixed flags; one row in a hundred; a single row (every other window empty).
+        Block lone(static_cast<std::size_t>(M), 0.0);
+        lone[static_cast<std::size_t>(M) / 2] = 1.0;
+        const Block selections[] = {someSelection(static_cast<std::size_t>(M), random),
+                                    sparseSelection(static_cast<std::size_t>(M), 100, random), lone};
         for (const ColumnPath& path : availablePaths()) {
             for (int W : {3, 21, 1001, 1500}) {
                 for (int S : {0, W / 2, W, M}) {
@@ -125,8 +137,11 @@ TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
                                  std::to_string(W) + ", S = " + std::to_string(S));
                     EXPECT_EQ(firstDifference(together(path, x, M, N, W, S),
                                               together(columnKernels(), x, M, N, W, S)), -1);
-                    EXPECT_EQ(firstDifference(restrictedTogether(path, x, v, M, N, W, S),
-                                              restrictedTogether(columnKernels(), x, v, M, N, W, S)), -1);
+                    for (const Block& v : selections) {
+                        EXPECT_EQ(firstDifference(restrictedTogether(path, x, v, M, N, W, S),
+                                                  restrictedTogether(columnKernels(), x, v, M, N, W, S)),
+                                  -1);
+                    }
                 }
             }
         }
