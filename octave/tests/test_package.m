@@ -15,7 +15,17 @@
 %! pkg ("prefix", fullfile (prefix, "share"), fullfile (prefix, "lib"));
 %! pkg ("local_list", fullfile (prefix, "octave_packages"));
 %! pkg ("global_list", fullfile (prefix, "global_packages"));
-%! pkg ("install", "-local", tarball);
+%! ## pkg builds in the temporary folder, whose name may hold a space (a Windows user's
+%! ## always does): mkoctfile's own temporary objects would not link there.
+%! scratch = fullfile (prefix, "temporary folder");
+%! mkdir (scratch);
+%! saved_tmpdir = getenv ("TMPDIR");
+%! setenv ("TMPDIR", scratch);
+%! unwind_protect
+%!   pkg ("install", "-local", tarball);
+%! unwind_protect_cleanup
+%!   setenv ("TMPDIR", saved_tmpdir);
+%! end_unwind_protect
 %! installed = pkg ("list");
 %! assert (numel (installed), 1);
 %! assert ({installed{1}.name, installed{1}.version}, {"zorvan", "1.0.0"});
