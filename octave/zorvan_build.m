@@ -14,9 +14,11 @@ function outdir = zorvan_build(outdir)
 %   Microsoft Visual C++; no fused multiply-add and no fast-math, so every
 %   result is bit-identical to the running sum. Every source gets the same
 %   flags: on x86-64 the compiler itself compiles the AVX path's functions for
-%   AVX, and they run only where the processor has AVX. One compiler call
-%   builds each function; the sources and flags are those that sources.mk in
-%   the project folder lists.
+%   AVX, and they run only where the processor has AVX. In Octave each source
+%   is compiled once, into an object in OUTDIR that goes once both functions
+%   are linked; the sources and flags are those that sources.mk in the project
+%   folder lists. Any folder will do, spaces and all; a failed build's error
+%   carries the compiler's own messages.
 %
 %   Example (from the project folder):
 %     addpath octave
@@ -50,10 +52,18 @@ compiler = compilerKind(isOctave);
 names = list.GATEWAYS;
 flags = unitFlags(isOctave, compiler, list);
 if isOctave
-    % The help texts the functions are built with, in a folder of this build's own.
+    % The help texts the functions are built with, in a folder of this build's own; the
+    % objects in the output folder, under names of their own, gone once linked.
     helpdir = tempname();
     mkdir(helpdir);
-    cleanup = onCleanup(@() removeFolder(helpdir));
+    includes = [includes, {['-I' fullfile(here, 'native')], ['-I' helpdir]}];
+    objects = cellfun(@(source) objectName(source), common, 'UniformOutput', false);
+    gateways = cellfun(@(name) objectName(name), names, 'UniformOutput', false);
+    cleanup = onCleanup(@() removeBuildFiles(helpdir, outdir, [objects, gateways]));
+    fprintf('zorvan_build: compiling the checks and kernels in %s\n', outdir);
+    for k = 1:numel(common)
+        compileIn(outdir, [flags, includes, {'-c', '-o', objects{k}, common{k}}], 'the kernels');
+    end
 end
 for i = 1:numel(names)
     name = names{i};
@@ -61,12 +71,9 @@ for i = 1:numel(names)
     if isOctave
         zorvan_help_header(fullfile(here, 'help', [name '.m']), ...
                            fullfile(helpdir, [name '_help.h']));
-        sources = [{fullfile(here, 'native', [name '.cc'])}, common];
-        [status, output] = mkoctfileIn(outdir, [flags, includes, ...
-            {['-I' fullfile(here, 'native')], ['-I' helpdir], '-o', [name '.oct']}, sources]);
-        if status ~= 0
-            error('zorvan_build:failed', 'Building %s failed:\n%s', name, output);
-        end
+        compileIn(outdir, [flags, includes, {'-c', '-o', gateways{i}, ...
+                  fullfile(here, 'native', [name '.cc'])}], name);
+        compileIn(outdir, [flags, {'-o', [name '.oct'], gateways{i}}, objects], name);
     else
         sources = [{fullfile(root, 'mex', [name '.cpp'])}, common];
         mex('-compatibleArrayDims', flags{:}, includes{:}, ...
@@ -128,11 +135,12 @@ if ~isOctave
 end
 end
 
-function [status, output] = mkoctfileIn(folder, args)
-% Octave's mkoctfile with ARGS, run in FOLDER. Its link command leaves the output's path
-% unquoted, so the output is named alone in the folder it goes to, and any folder name
-% works. Run as a command of our own (quoted as Octave's mkoctfile function quotes it)
-% so that the compiler's and linker's messages, on standard error, come back in OUTPUT.
+function compileIn(folder, args, what)
+% Octave's mkoctfile with ARGS, run in FOLDER. Its link command leaves the paths of the
+% output and of its own temporary objects unquoted, so every object and the output are
+% named alone in the folder they go to, and any folder name works. Run as a command of
+% our own (quoted as Octave's mkoctfile function quotes it) so that the compiler's and
+% linker's messages, on standard error, come with the error.
 bindir = feval('__octave_config_info__', 'bindir');
 program = fullfile(bindir, ['mkoctfile' feval('__octave_config_info__', 'EXEEXT')]);
 command = ['"' program '"' sprintf(' "%s"', args{:}) ' 2>&1'];
@@ -140,12 +148,26 @@ previous = pwd();
 cd(folder);
 restore = onCleanup(@() cd(previous));
 [status, output] = system(command);
+if status ~= 0
+    error('zorvan_build:failed', 'Building %s failed:\n%s', what, output);
+end
 end
 
-function removeFolder(folder)
-% The folder holds only the help texts written for the build.
-if exist(folder, 'dir')
-    delete(fullfile(folder, '*'));
-    rmdir(folder);
+function name = objectName(source)
+% The object of SOURCE in the output folder, named so as to clash with nothing there.
+[~, base] = fileparts(source);
+name = ['zorvan_build_' base '.o'];
+end
+
+function removeBuildFiles(helpdir, outdir, objects)
+% The help texts written for the build, and the objects once linked.
+if exist(helpdir, 'dir')
+    delete(fullfile(helpdir, '*'));
+    rmdir(helpdir);
+end
+for k = 1:numel(objects)
+    if exist(fullfile(outdir, objects{k}), 'file')
+        delete(fullfile(outdir, objects{k}));
+    end
 end
 end

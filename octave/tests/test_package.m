@@ -17,7 +17,7 @@
 %! pkg ("global_list", fullfile (prefix, "global_packages"));
 %! ## pkg builds in the temporary folder, whose name may hold a space (a Windows user's
 %! ## always does): mkoctfile's own temporary objects would not link there.
-%! scratch = fullfile (prefix, "temporary folder");
+%! scratch = fullfile (tempname (), "temporary folder");
 %! mkdir (scratch);
 %! saved_tmpdir = getenv ("TMPDIR");
 %! setenv ("TMPDIR", scratch);
@@ -25,6 +25,7 @@
 %!   pkg ("install", "-local", tarball);
 %! unwind_protect_cleanup
 %!   setenv ("TMPDIR", saved_tmpdir);
+%!   rmdir (fileparts (scratch), "s");
 %! end_unwind_protect
 %! installed = pkg ("list");
 %! assert (numel (installed), 1);
