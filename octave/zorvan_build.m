@@ -57,8 +57,8 @@ if isOctave
     helpdir = tempname();
     mkdir(helpdir);
     includes = [includes, {['-I' fullfile(here, 'native')], ['-I' helpdir]}];
-    objects = cellfun(@(source) objectName(source), common, 'UniformOutput', false);
-    gateways = cellfun(@(name) objectName(name), names, 'UniformOutput', false);
+    objects = cellfun(@objectName, common, 'UniformOutput', false);
+    gateways = cellfun(@objectName, names, 'UniformOutput', false);
     cleanup = onCleanup(@() removeBuildFiles(helpdir, outdir, [objects, gateways]));
     fprintf('zorvan_build: compiling the checks and kernels in %s\n', outdir);
     for k = 1:numel(common)

@@ -1,10 +1,17 @@
 % The Octave package as a user of this Octave meets it: pkg install of TARBALL into
 % PREFIX, pkg load, help, news, pkg test, the self-test, then the function suites
-% against the installed functions. Exits non-zero unless every step and every test block passes.
+% against the installed functions. Exits non-zero unless every step and every test
+% block passes.
 % Usage: octave-cli run_installed.m TARBALL PREFIX
 args = argv();
 [tarball, prefix] = deal(args{1:2});
 addpath(fileparts(mfilename('fullpath')));
+
+function ok = said(what, ok)
+  % Prints WHAT and whether it passed.
+  printf('%s: %s\n', what, {'FAIL', 'pass'}{ok + 1});
+end
+
 printf('Octave %s\n', version());
 
 cellfun(@mkdir, fullfile(prefix, {'share', 'lib'}));
@@ -15,31 +22,21 @@ pkg('install', '-local', tarball);
 pkg('load', 'zorvan');
 printf('installed: %s\n', which('Zorvan'));
 
-verdict = {'FAIL', 'pass'};
-failed = 0;
-passed = 0;
+checks = [];  % the steps that pass or fail as a whole
 for name = {'Zorvan', 'ZorvanRestricted'}
   text = evalc(sprintf('help %s', name{1}));
-  ok = ! isempty(strfind(text, sprintf('Y = %s(X, W', name{1})));
-  printf('help %s: %s\n', name{1}, verdict{ok + 1});
-  passed += ok;
-  failed += ! ok;
+  checks(end+1) = said(['help ' name{1}], ! isempty(strfind(text, ['Y = ' name{1} '(X, W'])));
 end
-
-ok = ! isempty(strfind(evalc('news zorvan'), 'changes for zorvan'));
-printf('news zorvan: %s\n', verdict{ok + 1});
-passed += ok;
-failed += ! ok;
-
+checks(end+1) = said('news zorvan', ! isempty(strfind(evalc('news zorvan'), 'changes for zorvan')));
 report = evalc('pkg test zorvan');
 counts = regexp(report, 'PASS +(\d+)\s+FAIL +(\d+)', 'tokens', 'once');
 ok = ! isempty(counts) && str2double(counts{1}) > 0 && str2double(counts{2}) == 0;
-printf('pkg test zorvan: %s\n', verdict{ok + 1});
-if (! ok)
+if (! said('pkg test zorvan', ok))
   disp(report);
 end
-passed += ok;
-failed += ! ok;
+checks(end+1) = ok;
+passed = sum(checks);
+failed = numel(checks) - passed;
 
 [self_passed, self_failed] = zorvan_test();
 passed += self_passed;
