@@ -1,5 +1,6 @@
 // One column alone (see column_groups.h): its running sum is one scalar chain, and
-// everything around it runs in vectors of consecutive rows, block by block, off the chain.
+// everything around it runs in vectors of consecutive rows, block by block, off the chain;
+// under a sparse selection the chain moves only where a selected row leaves or enters.
 #ifndef ZORVAN_KERNELS_LONE_COLUMN_H
 #define ZORVAN_KERNELS_LONE_COLUMN_H
 
@@ -42,10 +43,12 @@ struct BlockRows {
 // The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a row's
 // sample where it is selected, +0.0 where not (no running sum is ever -0.0, so adding or
 // subtracting it changes nothing), and the count of selected rows in the window after
-// each row (`count` as in countAfter).
+// each row (`count` as in countAfter). `flagged`, if given, adds up by lane the selected
+// rows among those entering (or, where none enter, leaving): how dense the selection is.
 template <unsigned kMoves, class R>
 ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, double* leave,
-                                         double* enter, double* counts, typename R::V& count) {
+                                         double* enter, double* counts, typename R::V& count,
+                                         typename R::V* flagged) {
     using V = typename R::V;
     V entering = R::all(0.0), leaving = R::all(0.0);
     if constexpr ((kMoves & kEnter) != 0) {
@@ -56,19 +59,36 @@ ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, do
         leaving = R::selected(R::load(at.leavingV(r)));
         R::store(leave + r, R::andBits(R::load(at.leavingX(r)), leaving));
     }
+    if (flagged != nullptr) {
+        *flagged = R::add(*flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
+    }
     R::store(counts + r, countAfter<kMoves, R>(entering, leaving, count));
 }
 
-// The operands of the first n rows of a block: in vectors, then one by one.
-template <unsigned kMoves, class Isa>
-void chooseBlock(const BlockRows& at, std::int32_t n, double* leave, double* enter, double* counts,
-                 typename Isa::V& count) {
+// The sum of a vector's lanes (whole numbers: exact in any order).
+template <class Isa>
+double laneTotal(typename Isa::V a) {
+    double lanes[Isa::kLanes];
+    Isa::store(lanes, a);
+    double total = 0.0;
+    for (double lane : lanes) total += lane;
+    return total;
+}
+
+// The operands of the first n rows of a block: in vectors, then one by one. Returns how
+// many of the rows flagged (as in chooseOperands) are selected, where kGauged.
+template <unsigned kMoves, class Isa, bool kGauged>
+double chooseBlock(const BlockRows& at, std::int32_t n, double* leave, double* enter, double* counts,
+                   typename Isa::V& count) {
+    typename Isa::V flagged = Isa::all(0.0);
     std::int32_t r = 0;
-    for (; n - r >= Isa::kLanes; r += Isa::kLanes) chooseOperands<kMoves, Isa>(at, r, leave, enter, counts, count);
-    if (r == n) return;
-    double single = Isa::first(count);
-    for (; r < n; ++r) chooseOperands<kMoves, Scalar>(at, r, leave, enter, counts, single);
+    for (; n - r >= Isa::kLanes; r += Isa::kLanes) {
+        chooseOperands<kMoves, Isa>(at, r, leave, enter, counts, count, kGauged ? &flagged : nullptr);
+    }
+    double single = Isa::first(count), rest = 0.0;
+    for (; r < n; ++r) chooseOperands<kMoves, Scalar>(at, r, leave, enter, counts, single, kGauged ? &rest : nullptr);
     count = Isa::all(single);
+    return kGauged ? laneTotal<Isa>(flagged) + rest : 0.0;
 }
 
 // Output rows r .. r + R::kLanes - 1 of a block from their sums (and counts), in one
@@ -106,26 +126,32 @@ ZORVAN_ALWAYS_INLINE void requestAhead(const Column& column, std::int32_t done, 
     }
 }
 
-// `rows` rows of one phase of a lone column, in blocks of kBlockRows rows. Each block
-// has three passes: its operands are chosen (restricted average only; the plain one adds
-// its samples as they are), its chain runs (the only dependent operations), and its
+// Whether a lone column's sparse blocks are walked (walkSparse): the restricted average's
+// where rows leave or enter, on a path with vectors (with one lane, checking every row
+// cost about what skipping saved).
+template <class Isa, bool kSelected, unsigned kMoves>
+constexpr bool walksSparse = kSelected && (kMoves & (kLeave | kEnter)) != 0 && Isa::kLanes > 1;
+
+// Up to `rows` rows of one phase of a lone column, in blocks of kBlockRows rows. Each
+// block has three passes: its operands are chosen (restricted average only; the plain one
+// adds its samples as they are), its chain runs (the only dependent operations), and its
 // outputs are written. The passes of neighbouring blocks are interleaved a vector at a
 // time: while the chain of block b runs, the operands of block b + 1 are chosen and the
 // outputs of block b - 1 are written, so that the processor, waiting on the chain, always
 // has independent work in view; and every pass reads what was stored a block ago.
+// Where the operands chosen for the next block show a sparse selection, the rows stop
+// after this block (for walkSparse); returns the rows done.
 template <class Isa, bool kSelected, unsigned kMoves>
-void advanceColumn(Column& column, std::int32_t rows, double divisor, double change) {
+std::int32_t chainBlocks(Column& column, std::int32_t rows, double divisor, double change) {
     constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
     constexpr bool kEmits = (kMoves & kEmit) != 0, kChoose = kSelected && (kLeaves || kEnters);
+    constexpr bool kWalks = walksSparse<Isa, kSelected, kMoves>;
     constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
     static_assert(B % L == 0, "blocks of whole vectors");
     double leave[2][B], enter[2][B], sums[2][B], counts[2][B];
     // The count of selected rows, carried from block to block by the pass that chooses
     // the operands, a block ahead of the chain.
     typename Isa::V count = Isa::all(column.selected);
-    auto chooseAll = [&](const BlockRows& at, std::int32_t n, int k) {
-        chooseBlock<kMoves, Isa>(at, n, leave[k], enter[k], counts[k], count);
-    };
     auto emitAll = [&](const BlockRows& at, std::int32_t n, int k) {
         std::int32_t r = 0;
         for (; n - r >= L; r += L) emitRows<kSelected, Isa>(at, r, sums[k], counts[k], divisor, change);
@@ -134,11 +160,12 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
 
     double sum = column.sum;
     const double selected = column.selected;  // where no row leaves or enters
-    if constexpr (kChoose) chooseAll(BlockRows{&column, 0}, smaller(B, rows), 0);
+    if constexpr (kChoose) chooseBlock<kMoves, Isa, false>(BlockRows{&column, 0}, smaller(B, rows), leave[0], enter[0], counts[0], count);
+    std::int32_t done = 0;
     // done + B may pass 2^31 - 1 at the last block: steps of n stay within the rows.
-    for (std::int32_t done = 0, k = 0, n = 0; done < rows; done += n, k ^= 1) {
+    for (std::int32_t k = 0, n = 0; done < rows; done += n, k ^= 1) {
         n = smaller(B, rows - done);
-        const std::int32_t nextRows = larger(0, smaller(B, rows - done - B));
+        std::int32_t nextRows = larger(0, smaller(B, rows - done - B));
         requestAhead<Isa, kSelected, kMoves>(column, done, n);
         const BlockRows here{&column, done}, previous{&column, done - B};
         const BlockRows next{&column, std::int64_t{done} + B};
@@ -152,26 +179,126 @@ void advanceColumn(Column& column, std::int32_t rows, double divisor, double cha
             if constexpr (kEmits) blockSums[r] = sum;
             if constexpr (kSelected && kEmits && !kChoose) blockCounts[r] = selected;
         };
+        double flaggedNext = B;
         if (n == B && nextRows == B && done > 0) {
             // A whole block between two whole ones: the three passes interleaved.
+            typename Isa::V flagged = Isa::all(0.0);
             for (std::int32_t r = 0; r < B; r += L) {
                 for (std::int32_t i = 0; i < L; ++i) chain(r + i);
                 if constexpr (kEmits) emitRows<kSelected, Isa>(previous, r, sums[k ^ 1], counts[k ^ 1], divisor, change);
-                if constexpr (kChoose) chooseOperands<kMoves, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count);
+                if constexpr (kChoose) chooseOperands<kMoves, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count, kWalks ? &flagged : nullptr);
             }
+            if constexpr (kWalks) flaggedNext = laneTotal<Isa>(flagged);
         } else {
             // The first and the last blocks: one pass after the other.
             for (std::int32_t r = 0; r < n; ++r) chain(r);
             if (kEmits && done > 0) emitAll(previous, B, k ^ 1);
-            if constexpr (kChoose) chooseAll(next, nextRows, k ^ 1);
+            if constexpr (kChoose) flaggedNext = chooseBlock<kMoves, Isa, kWalks>(next, nextRows, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count);
         }
-        if (kEmits && n == rows - done) emitAll(here, n, k);
+        if (kWalks && nextRows > 0 && flaggedNext <= kSparseRows) {
+            // The next block is sparse: this one is the last, and the count is its own.
+            nextRows = 0;
+            count = Isa::all(counts[k][n - 1]);
+        }
+        if (kEmits && nextRows == 0) emitAll(here, n, k);
+        if (nextRows == 0) {
+            done += n;
+            break;
+        }
     }
     column.sum = sum;
     if constexpr (kChoose) column.selected = Isa::first(count);
-    if constexpr (kLeaves) column.trail += rows;
-    if constexpr (kEnters) column.lead += rows;
-    if constexpr (kEmits) column.out += rows;
+    if constexpr (kLeaves) column.trail += done;
+    if constexpr (kEnters) column.lead += done;
+    if constexpr (kEmits) column.out += done;
+    return done;
+}
+
+// Up to `rows` rows of one phase of a lone column under a sparse selection, a vector of
+// rows at a time. Where no row of a vector leaves or enters selected, every operand is
+// +0.0: the running sum and the count stand still, and so does every output row's value,
+// the quotient already worked out or, where the window selects nothing, the row's own
+// input. Elsewhere the vector's rows take their whole steps, as in chainBlocks. Only the
+// selection decides which. A block of kBlockRows rows whose selection is no longer sparse is the last;
+// returns the rows done.
+template <class Isa, unsigned kMoves>
+std::int32_t walkSparse(Column& column, std::int32_t rows) {
+    using V = typename Isa::V;
+    constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
+    constexpr bool kEmits = (kMoves & kEmit) != 0;
+    constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
+    // The rows are taken once, into pointers of this call's own (as in ChainRows), and
+    // only those that are read or written.
+    const double* leaveV = kLeaves ? column.v + column.trail : nullptr;
+    const double* enterV = kEnters ? column.v + column.lead : nullptr;
+    const double* own = kEmits ? column.x + column.out : nullptr;
+    double* y = kEmits ? column.y + column.out : nullptr;
+    double sum = column.sum, count = column.selected;
+    // Every output row's value until a row leaves or enters selected.
+    bool passes = false;  // the window selects nothing: each row's input is its output
+    V quotient = Isa::all(0.0);
+    auto settle = [&] {
+        passes = count == 0.0;
+        quotient = Isa::all(sum / (passes ? 1.0 : count));
+    };
+    settle();
+    double flagged = 0.0;  // as in chooseOperands
+    // Rows i .. i + R::kLanes - 1: their operands and outputs in a vector, the chain
+    // through them one by one.
+    auto step = [&](auto lanes, std::int32_t i) {
+        using R = decltype(lanes);
+        double leave[R::kLanes], enter[R::kLanes], counts[R::kLanes], sums[R::kLanes];
+        const BlockRows at{&column, i};
+        typename R::V carried = R::all(count), flags = R::all(0.0);
+        chooseOperands<kMoves, R>(at, 0, leave, enter, counts, carried, &flags);
+        for (int r = 0; r < R::kLanes; ++r) {
+            if constexpr (kLeaves) sum = sum - leave[r];
+            if constexpr (kEnters) sum = sum + enter[r];
+            sums[r] = sum;
+        }
+        if constexpr (kEmits) emitRows<true, R>(at, 0, sums, counts, 0.0, 0.0);
+        count = R::first(carried);
+        flagged += laneTotal<R>(flags);
+        settle();
+    };
+    std::int32_t done = 0;
+    for (std::int32_t n = 0; done < rows && flagged <= kSparseRows; done += n) {
+        n = smaller(B, rows - done);
+        flagged = 0.0;
+        std::int32_t i = done;
+        for (const std::int32_t end = done + n; end - i >= L; i += L) {
+            bool moves = false;
+            if constexpr (kEnters) moves = Isa::any(Isa::selected(Isa::load(enterV + i)));
+            if constexpr (kLeaves) moves = moves | Isa::any(Isa::selected(Isa::load(leaveV + i)));
+            if (moves) {
+                step(Isa{}, i);
+            } else if constexpr (kEmits) {
+                Isa::store(y + i, passes ? Isa::load(own + i) : quotient);
+            }
+        }
+        for (; i < done + n; ++i) step(Scalar{}, i);
+    }
+    column.sum = sum;
+    column.selected = count;
+    if constexpr (kLeaves) column.trail += done;
+    if constexpr (kEnters) column.lead += done;
+    if constexpr (kEmits) column.out += done;
+    return done;
+}
+
+// `rows` rows of one phase of a lone column. The restricted average takes its blocks by
+// turns through chainBlocks and walkSparse, as the selection's density changes.
+template <class Isa, bool kSelected, unsigned kMoves>
+void advanceColumn(Column& column, std::int32_t rows, double divisor, double change) {
+    if constexpr (walksSparse<Isa, kSelected, kMoves>) {
+        bool sparse = true;
+        for (std::int32_t done = 0; done < rows; sparse = !sparse) {
+            done += sparse ? walkSparse<Isa, kMoves>(column, rows - done)
+                           : chainBlocks<Isa, true, kMoves>(column, rows - done, divisor, change);
+        }
+    } else {
+        chainBlocks<Isa, kSelected, kMoves>(column, rows, divisor, change);
+    }
 }
 
 // The runner of a lone column.

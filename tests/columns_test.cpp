@@ -124,11 +124,16 @@ TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
     for (int M : {1003, 1024}) {
         const int N = 37;
         const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
-        // Mixed flags; one row in a hundred; a single row (every other window empty).
-        Block lone(static_cast<std::size_t>(M), 0.0);
+        // Mixed flags; one row in a hundred; stretches of 256 rows of each by turns (where
+        // a lone column changes how it walks); a single row (every other window empty).
+        const Block mixed = someSelection(static_cast<std::size_t>(M), random);
+        const Block sparse = sparseSelection(static_cast<std::size_t>(M), 100, random);
+        Block stretches = mixed, lone(static_cast<std::size_t>(M), 0.0);
+        for (std::size_t j = 0; j < stretches.size(); ++j) {
+            if (j / 256 % 2 == 1) stretches[j] = sparse[j];
+        }
         lone[static_cast<std::size_t>(M) / 2] = 1.0;
-        const Block selections[] = {someSelection(static_cast<std::size_t>(M), random),
-                                    sparseSelection(static_cast<std::size_t>(M), 100, random), lone};
+        const Block selections[] = {mixed, sparse, stretches, lone};
         for (const ColumnPath& path : availablePaths()) {
             for (int W : {3, 21, 1001, 1500}) {
                 for (int S : {0, W / 2, W, M}) {
