@@ -42,12 +42,14 @@ struct Chain {
 // What the selection does to a block of rows, the same in every lane: per row the masks
 // of the leaving and the entering row's flags, the output row's divisor (the count of
 // selected rows, or 1 where there is none) and a mask of the rows that pass their input
-// through; per tile of kLanes rows whether any row does. Worked out in vectors of
-// consecutive rows, off the chains, once for all chains that stand at those rows.
+// through; per tile of kLanes rows whether any row does, and under a sparse selection
+// whether any row leaves or enters selected. Worked out in vectors of consecutive rows,
+// off the chains, once for all chains that stand at those rows.
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows];
     double divisor[kSelectionRows], passes[kSelectionRows];
-    bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
+    // By tile, or by row where rows go one by one.
+    bool tilePasses[kSelectionRows], tileMoves[kSelectionRows];
 };
 
 // The window's count of selected rows after each of R::kLanes rows, given the masks of
@@ -63,9 +65,11 @@ ZORVAN_ALWAYS_INLINE typename R::V countAfter(typename R::V entering, typename R
 }
 
 // Rows [i, i + R::kLanes) of a block of the chain's rows; `count` as in countAfter.
+// `flagged`, if given, adds up by lane the selected rows among those entering (or, where
+// none enter, leaving): how dense the selection is.
 template <unsigned kMoves, class R, class Isa>
 inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& count,
-                       SelectionBlock& block) {
+                       SelectionBlock& block, typename R::V* flagged = nullptr) {
     using V = typename R::V;
     V entering = R::all(0.0), leaving = R::all(0.0);
     if constexpr ((kMoves & kEnter) != 0) {
@@ -75,6 +79,9 @@ inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& c
     if constexpr ((kMoves & kLeave) != 0) {
         leaving = R::selected(R::load(chain.v + (chain.trail + i)));
         R::store(block.leaveMask + i, leaving);
+    }
+    if (flagged != nullptr) {
+        *flagged = R::add(*flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
     }
     const V counts = countAfter<kMoves, R>(entering, leaving, count);
     if constexpr ((kMoves & kEmit) != 0) {
@@ -86,14 +93,49 @@ inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& c
 }
 
 // The selection of the first n rows ahead of the chain, in vectors of Isa and the last
-// rows one by one; the chain's count moves past them.
+// rows one by one; the chain's count moves past them. Returns how many of the rows
+// flagged (as in selectRows) are selected.
 template <unsigned kMoves, class Isa>
-void selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
-    typename Isa::V counts = Isa::all(chain.selected);
+double selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
+    typename Isa::V counts = Isa::all(chain.selected), flagged = Isa::all(0.0);
     std::int32_t i = 0;
-    for (; n - i >= Isa::kLanes; i += Isa::kLanes) selectRows<kMoves, Isa>(chain, i, counts, block);
+    for (; n - i >= Isa::kLanes; i += Isa::kLanes) selectRows<kMoves, Isa>(chain, i, counts, block, &flagged);
     chain.selected = Isa::first(counts);  // all lanes are equal
+    double rest = 0.0;
+    for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block, &rest);
+    double lanes[Isa::kLanes];
+    Isa::store(lanes, flagged);
+    for (double lane : lanes) rest += lane;  // whole numbers: exact in any order
+    return rest;
+}
+
+// The selection of the first n rows where it is sparse: per tile whether a row leaves or
+// enters selected, and only where one does what selectBlock works out. Elsewhere the
+// count stands still: one divisor, and whether the window selects nothing, serve the
+// whole tile. Returns how many tiles move.
+template <unsigned kMoves, class Isa>
+int selectSparse(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
+    constexpr std::int32_t L = Isa::kLanes;
+    typename Isa::V counts = Isa::all(chain.selected);
+    int moving = 0;
+    std::int32_t i = 0;
+    for (; n - i >= L; i += L) {
+        bool moves = false;
+        if constexpr ((kMoves & kEnter) != 0) moves = Isa::any(Isa::selected(Isa::load(chain.v + (chain.lead + i))));
+        if constexpr ((kMoves & kLeave) != 0) moves = moves | Isa::any(Isa::selected(Isa::load(chain.v + (chain.trail + i))));
+        block.tileMoves[i / L] = moves;
+        if (moves) {
+            ++moving;
+            selectRows<kMoves, Isa>(chain, i, counts, block);
+        } else if constexpr ((kMoves & kEmit) != 0) {
+            const double count = Isa::first(counts);
+            block.divisor[i] = Scalar::max(count, 1.0);
+            block.tilePasses[i / L] = count == 0.0;
+        }
+    }
+    chain.selected = Isa::first(counts);
     for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block);
+    return moving;
 }
 
 // One chain's rows, as kMoves says: per row the trail row leaves (subtracted), then the
@@ -132,6 +174,28 @@ public:
                 Isa::loadTile(own_ + i, stride_, own);
                 for (int r = 0; r < L; ++r) result[r] = Isa::choose(Isa::broadcast(block_->passes + i + r), own[r], result[r]);
             }
+            Isa::storeTile(y_ + i, stride_, result);
+        }
+    }
+
+    // Rows i .. i + L - 1 under a sparse selection (selectSparse). Where no row leaves or
+    // enters selected, every operand would be +0.0: the sums and the divisor stand still,
+    // and every row's result is one quotient, or where the window selects nothing every
+    // row's own input.
+    ZORVAN_ALWAYS_INLINE void sparseTile(std::int32_t i) {
+        const std::int32_t t = i / L;
+        if (block_->tileMoves[t]) return tile(i);
+        if constexpr (kEmits) {
+            if (block_->tilePasses[t]) {
+                for (int lane = 0; lane < L; ++lane) {
+                    const std::size_t column = static_cast<std::size_t>(lane) * stride_ + static_cast<std::size_t>(i);
+                    Isa::store(y_ + column, Isa::load(own_ + column));
+                }
+                return;
+            }
+            V result[L];
+            result[0] = quotient(i);
+            for (int r = 1; r < L; ++r) result[r] = result[0];
             Isa::storeTile(y_ + i, stride_, result);
         }
     }
@@ -180,8 +244,9 @@ private:
 
 // Moves kCount chains `rows` rows, taking turns tile by tile so that their additions
 // overlap. The plain average's divisors start at divisors[c]; the restricted average
-// has one selection block per chain, and rows at most a block.
-template <class Isa, bool kSelected, unsigned kMoves, int kCount>
+// has one selection block per chain, and rows at most a block (made by selectSparse
+// where kSparse).
+template <class Isa, bool kSelected, unsigned kMoves, int kCount, bool kSparse = false>
 void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, double change,
                 const SelectionBlock* const* blocks) {
     typename Isa::V sum[kCount], divisor[kCount];
@@ -196,8 +261,13 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
                                             divisor[kLast], change);
     std::int32_t i = 0;
     for (; rows - i >= Isa::kLanes; i += Isa::kLanes) {
-        first.tile(i);
-        if constexpr (kCount == 2) second.tile(i);
+        if constexpr (kSparse) {
+            first.sparseTile(i);
+            if constexpr (kCount == 2) second.sparseTile(i);
+        } else {
+            first.tile(i);
+            if constexpr (kCount == 2) second.tile(i);
+        }
     }
     for (; i < rows; ++i) {
         first.row(i);
@@ -243,10 +313,22 @@ struct Groups {
             SelectionBlock blocks[kCount];
             const SelectionBlock* blockOf[kCount];
             for (int c = 0; c < kCount; ++c) blockOf[c] = lag > 0 ? &blocks[c] : &blocks[0];
+            // A block's density decides how the next one is worked out (where the chains
+            // share one): a sparse block, tile by tile where rows leave or enter.
+            bool sparse = false;
             // Steps of `rows`, not of kSelectionRows, which could pass 2^31 - 1.
             for (std::int32_t done = 0, rows = 0; done < n; done += rows) {
                 rows = smaller(kSelectionRows, n - done);
-                for (int c = 0; c < (lag > 0 ? kCount : 1); ++c) selectBlock<kMoves>(chains[c], rows, blocks[c]);
+                if (sparse) {
+                    sparse = selectSparse<kMoves>(chains[0], rows, blocks[0]) <= kSparseTiles;
+                    for (int g = 0; g < count; ++g) {
+                        moveChains<Isa, true, kMoves, kCount, true>(chains + g * kCount, rows, nullptr, 0.0, blockOf);
+                    }
+                    continue;
+                }
+                double flagged = 0.0;
+                for (int c = 0; c < (lag > 0 ? kCount : 1); ++c) flagged += selectBlock<kMoves>(chains[c], rows, blocks[c]);
+                sparse = lag == 0 && (kMoves & (kLeave | kEnter)) != 0 && flagged <= kSparseBlockRows;
                 for (int g = 0; g < count; ++g) {
                     moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, rows, nullptr, 0.0, blockOf);
                 }

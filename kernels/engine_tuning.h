@@ -11,6 +11,11 @@ namespace {
 // Rows of a selection block (masks and divisors worked out in vectors for the chains at
 // those rows). Blocks of 128 or 256 rows were no faster in the caches and slower beyond.
 constexpr std::int32_t kSelectionRows = 32;
+// A selection block is sparse where at most kSparseBlockRows of its rows enter selected
+// (or leave, where none enter); the next one is then worked out tile by tile, and stays
+// so while at most kSparseTiles of its tiles have a row leaving or entering selected.
+constexpr double kSparseBlockRows = 1;
+constexpr int kSparseTiles = 2;
 // Restricted groups that advance one selection block together in the caches. Sharing one
 // block among up to four groups took restricted / plain from about 1.3 to 1.25 in the
 // caches, and from 1.24-1.40 to 1.04-1.16 on 100 x 10000.
