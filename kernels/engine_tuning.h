@@ -42,6 +42,8 @@ constexpr std::int32_t kBlockRows = 64;
 // entering selected (or leaving, where none enter) is sparse: walked a vector at a time,
 // the chain moving only where a row leaves or enters selected.
 constexpr double kSparseRows = 4;
+// The rows of the next block whose selection the chained passes gauge (the first ones).
+constexpr std::int32_t kGaugedRows = 16;
 // How far ahead of the lead and output rows a lone column requests its data: its chain of
 // additions holds back how far ahead the processor reads by itself.
 constexpr std::int32_t kPrefetchRows = 512;

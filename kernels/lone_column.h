@@ -147,7 +147,7 @@ std::int32_t chainBlocks(Column& column, std::int32_t rows, double divisor, doub
     constexpr bool kEmits = (kMoves & kEmit) != 0, kChoose = kSelected && (kLeaves || kEnters);
     constexpr bool kWalks = walksSparse<Isa, kSelected, kMoves>;
     constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
-    static_assert(B % L == 0, "blocks of whole vectors");
+    static_assert(B % L == 0 && B % kGaugedRows == 0 && kGaugedRows % L == 0, "blocks of whole vectors");
     double leave[2][B], enter[2][B], sums[2][B], counts[2][B];
     // The count of selected rows, carried from block to block by the pass that chooses
     // the operands, a block ahead of the chain.
@@ -181,14 +181,19 @@ std::int32_t chainBlocks(Column& column, std::int32_t rows, double divisor, doub
         };
         double flaggedNext = B;
         if (n == B && nextRows == B && done > 0) {
-            // A whole block between two whole ones: the three passes interleaved.
+            // A whole block between two whole ones: the three passes interleaved. The
+            // next block's density is gauged on its first kGaugedRows rows only, the
+            // gauge's own work showing on this, the busiest loop.
             typename Isa::V flagged = Isa::all(0.0);
-            for (std::int32_t r = 0; r < B; r += L) {
+            auto interleave = [&](std::int32_t r, typename Isa::V* gauge) {
                 for (std::int32_t i = 0; i < L; ++i) chain(r + i);
                 if constexpr (kEmits) emitRows<kSelected, Isa>(previous, r, sums[k ^ 1], counts[k ^ 1], divisor, change);
-                if constexpr (kChoose) chooseOperands<kMoves, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count, kWalks ? &flagged : nullptr);
-            }
-            if constexpr (kWalks) flaggedNext = laneTotal<Isa>(flagged);
+                if constexpr (kChoose) chooseOperands<kMoves, Isa>(next, r, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count, gauge);
+            };
+            std::int32_t r = 0;
+            for (; r < kGaugedRows; r += L) interleave(r, kWalks ? &flagged : nullptr);
+            for (; r < B; r += L) interleave(r, nullptr);
+            if constexpr (kWalks) flaggedNext = laneTotal<Isa>(flagged) * (B / kGaugedRows);
         } else {
             // The first and the last blocks: one pass after the other.
             for (std::int32_t r = 0; r < n; ++r) chain(r);
