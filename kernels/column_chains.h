@@ -64,9 +64,25 @@ ZORVAN_ALWAYS_INLINE typename R::V countAfter(typename R::V entering, typename R
     return R::runningSum(change, count);
 }
 
+// Adds up, by lane, the selected rows among those entering (or, where none enter,
+// leaving): how dense the selection is.
+template <unsigned kMoves, class R>
+ZORVAN_ALWAYS_INLINE void gaugeRows(typename R::V entering, typename R::V leaving, typename R::V& flagged) {
+    flagged = R::add(flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
+}
+
+// The sum of a vector's lanes (whole numbers: exact in any order).
+template <class Isa>
+double laneTotal(typename Isa::V a) {
+    double lanes[Isa::kLanes];
+    Isa::store(lanes, a);
+    double total = 0.0;
+    for (double lane : lanes) total += lane;
+    return total;
+}
+
 // Rows [i, i + R::kLanes) of a block of the chain's rows; `count` as in countAfter.
-// `flagged`, if given, adds up by lane the selected rows among those entering (or, where
-// none enter, leaving): how dense the selection is.
+// `flagged`, if given, gauges them (gaugeRows).
 template <unsigned kMoves, class R, class Isa>
 inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& count,
                        SelectionBlock& block, typename R::V* flagged = nullptr) {
@@ -80,9 +96,7 @@ inline void selectRows(const Chain<Isa>& chain, std::int32_t i, typename R::V& c
         leaving = R::selected(R::load(chain.v + (chain.trail + i)));
         R::store(block.leaveMask + i, leaving);
     }
-    if (flagged != nullptr) {
-        *flagged = R::add(*flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
-    }
+    if (flagged != nullptr) gaugeRows<kMoves, R>(entering, leaving, *flagged);
     const V counts = countAfter<kMoves, R>(entering, leaving, count);
     if constexpr ((kMoves & kEmit) != 0) {
         R::store(block.divisor + i, R::max(counts, R::all(1.0)));
@@ -103,10 +117,7 @@ double selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
     chain.selected = Isa::first(counts);  // all lanes are equal
     double rest = 0.0;
     for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block, &rest);
-    double lanes[Isa::kLanes];
-    Isa::store(lanes, flagged);
-    for (double lane : lanes) rest += lane;  // whole numbers: exact in any order
-    return rest;
+    return laneTotal<Isa>(flagged) + rest;
 }
 
 // The selection of the first n rows where it is sparse: per tile whether a row leaves or

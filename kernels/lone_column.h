@@ -43,8 +43,7 @@ struct BlockRows {
 // The operands of rows r .. r + R::kLanes - 1 of a block, in one vector of R: a row's
 // sample where it is selected, +0.0 where not (no running sum is ever -0.0, so adding or
 // subtracting it changes nothing), and the count of selected rows in the window after
-// each row (`count` as in countAfter). `flagged`, if given, adds up by lane the selected
-// rows among those entering (or, where none enter, leaving): how dense the selection is.
+// each row (`count` as in countAfter). `flagged`, if given, gauges them (gaugeRows).
 template <unsigned kMoves, class R>
 ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, double* leave,
                                          double* enter, double* counts, typename R::V& count,
@@ -59,20 +58,8 @@ ZORVAN_ALWAYS_INLINE void chooseOperands(const BlockRows& at, std::int32_t r, do
         leaving = R::selected(R::load(at.leavingV(r)));
         R::store(leave + r, R::andBits(R::load(at.leavingX(r)), leaving));
     }
-    if (flagged != nullptr) {
-        *flagged = R::add(*flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
-    }
+    if (flagged != nullptr) gaugeRows<kMoves, R>(entering, leaving, *flagged);
     R::store(counts + r, countAfter<kMoves, R>(entering, leaving, count));
-}
-
-// The sum of a vector's lanes (whole numbers: exact in any order).
-template <class Isa>
-double laneTotal(typename Isa::V a) {
-    double lanes[Isa::kLanes];
-    Isa::store(lanes, a);
-    double total = 0.0;
-    for (double lane : lanes) total += lane;
-    return total;
 }
 
 // The operands of the first n rows of a block: in vectors, then one by one. Returns how
