@@ -42,14 +42,13 @@ struct Chain {
 // What the selection does to a block of rows, the same in every lane: per row the masks
 // of the leaving and the entering row's flags, the output row's divisor (the count of
 // selected rows, or 1 where there is none) and a mask of the rows that pass their input
-// through; per tile of kLanes rows whether any row does, and under a sparse selection
-// whether any row leaves or enters selected. Worked out in vectors of consecutive rows,
-// off the chains, once for all chains that stand at those rows.
+// through; per tile of kLanes rows whether any row does. Worked out in vectors of
+// consecutive rows, off the chains, once for all chains that stand at those rows.
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows];
     double divisor[kSelectionRows], passes[kSelectionRows];
     // By tile, or by row where rows go one by one.
-    bool tilePasses[kSelectionRows], tileMoves[kSelectionRows];
+    bool tilePasses[kSelectionRows];
 };
 
 // The window's count of selected rows after each of R::kLanes rows, given the masks of
@@ -120,35 +119,6 @@ double selectBlock(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
     return laneTotal<Isa>(flagged) + rest;
 }
 
-// The selection of the first n rows where it is sparse: per tile whether a row leaves or
-// enters selected, and only where one does what selectBlock works out. Elsewhere the
-// count stands still: one divisor, and whether the window selects nothing, serve the
-// whole tile. Returns how many tiles move.
-template <unsigned kMoves, class Isa>
-int selectSparse(Chain<Isa>& chain, std::int32_t n, SelectionBlock& block) {
-    constexpr std::int32_t L = Isa::kLanes;
-    typename Isa::V counts = Isa::all(chain.selected);
-    int moving = 0;
-    std::int32_t i = 0;
-    for (; n - i >= L; i += L) {
-        bool moves = false;
-        if constexpr ((kMoves & kEnter) != 0) moves = Isa::any(Isa::selected(Isa::load(chain.v + (chain.lead + i))));
-        if constexpr ((kMoves & kLeave) != 0) moves = moves | Isa::any(Isa::selected(Isa::load(chain.v + (chain.trail + i))));
-        block.tileMoves[i / L] = moves;
-        if (moves) {
-            ++moving;
-            selectRows<kMoves, Isa>(chain, i, counts, block);
-        } else if constexpr ((kMoves & kEmit) != 0) {
-            const double count = Isa::first(counts);
-            block.divisor[i] = Scalar::max(count, 1.0);
-            block.tilePasses[i / L] = count == 0.0;
-        }
-    }
-    chain.selected = Isa::first(counts);
-    for (; i < n; ++i) selectRows<kMoves, Scalar>(chain, i, chain.selected, block);
-    return moving;
-}
-
 // One chain's rows, as kMoves says: per row the trail row leaves (subtracted), then the
 // lead row enters (added), then the output row receives sum / divisor. The plain
 // average's divisor moves by `change` per row; the restricted average (kSelected) masks
@@ -189,25 +159,26 @@ public:
         }
     }
 
-    // Rows i .. i + L - 1 under a sparse selection (selectSparse). Where no row leaves or
-    // enters selected, every operand would be +0.0: the sums and the divisor stand still,
-    // and every row's result is one quotient, or where the window selects nothing every
-    // row's own input.
-    ZORVAN_ALWAYS_INLINE void sparseTile(std::int32_t i) {
-        const std::int32_t t = i / L;
-        if (block_->tileMoves[t]) return tile(i);
+    // Rows i .. i + L - 1 where no row leaves or enters selected: every operand would be
+    // +0.0, so the sum and the count stand still, and each lane's rows take what
+    // standStill gave: its quotient, or where the window selects nothing its own input.
+    ZORVAN_ALWAYS_INLINE void still(std::int32_t i, const V* quotients, V passes) {
         if constexpr (kEmits) {
-            if (block_->tilePasses[t]) {
-                for (int lane = 0; lane < L; ++lane) {
-                    const std::size_t column = static_cast<std::size_t>(lane) * stride_ + static_cast<std::size_t>(i);
-                    Isa::store(y_ + column, Isa::load(own_ + column));
-                }
-                return;
+            for (int lane = 0; lane < L; ++lane) {
+                const std::size_t column = static_cast<std::size_t>(lane) * stride_ + static_cast<std::size_t>(i);
+                Isa::store(y_ + column, Isa::choose(passes, Isa::load(own_ + column), quotients[lane]));
             }
-            V result[L];
-            result[0] = quotient(i);
-            for (int r = 1; r < L; ++r) result[r] = result[0];
-            Isa::storeTile(y_ + i, stride_, result);
+        }
+    }
+
+    // What still rows take while the sum and `counts` (the count in every lane) stand:
+    // each lane's quotient in every lane of quotients[lane], and whether they pass.
+    ZORVAN_ALWAYS_INLINE void standStill(V counts, V* quotients, V& passes) const {
+        if constexpr (kEmits) {
+            double lanes[L];
+            Isa::store(lanes, Isa::div(sum_, Isa::max(counts, Isa::all(1.0))));
+            for (int lane = 0; lane < L; ++lane) quotients[lane] = Isa::all(lanes[lane]);
+            passes = Isa::isZero(counts);
         }
     }
 
@@ -253,11 +224,21 @@ private:
     bool moving_;
 };
 
+// Where kCount chains stand once they have moved `rows` rows, reaching the sums `sum`.
+template <unsigned kMoves, class Isa>
+ZORVAN_ALWAYS_INLINE void passRows(Chain<Isa>* chains, int count, const typename Isa::V* sum, std::int32_t rows) {
+    for (int c = 0; c < count; ++c) {
+        chains[c].sum = sum[c];
+        if constexpr ((kMoves & kLeave) != 0) chains[c].trail += rows;
+        if constexpr ((kMoves & kEnter) != 0) chains[c].lead += rows;
+        if constexpr ((kMoves & kEmit) != 0) chains[c].out += rows;
+    }
+}
+
 // Moves kCount chains `rows` rows, taking turns tile by tile so that their additions
 // overlap. The plain average's divisors start at divisors[c]; the restricted average
-// has one selection block per chain, and rows at most a block (made by selectSparse
-// where kSparse).
-template <class Isa, bool kSelected, unsigned kMoves, int kCount, bool kSparse = false>
+// has one selection block per chain, and rows at most a block.
+template <class Isa, bool kSelected, unsigned kMoves, int kCount>
 void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, double change,
                 const SelectionBlock* const* blocks) {
     typename Isa::V sum[kCount], divisor[kCount];
@@ -272,24 +253,63 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
                                             divisor[kLast], change);
     std::int32_t i = 0;
     for (; rows - i >= Isa::kLanes; i += Isa::kLanes) {
-        if constexpr (kSparse) {
-            first.sparseTile(i);
-            if constexpr (kCount == 2) second.sparseTile(i);
-        } else {
-            first.tile(i);
-            if constexpr (kCount == 2) second.tile(i);
-        }
+        first.tile(i);
+        if constexpr (kCount == 2) second.tile(i);
     }
     for (; i < rows; ++i) {
         first.row(i);
         if constexpr (kCount == 2) second.row(i);
     }
-    for (int c = 0; c < kCount; ++c) {
-        chains[c].sum = sum[c];
-        if constexpr ((kMoves & kLeave) != 0) chains[c].trail += rows;
-        if constexpr ((kMoves & kEnter) != 0) chains[c].lead += rows;
-        if constexpr ((kMoves & kEmit) != 0) chains[c].out += rows;
+    passRows<kMoves>(chains, kCount, sum, rows);
+}
+
+// Moves a group of kCount chains `rows` rows (at most a block) under a sparse selection,
+// worked out tile by tile as they go: only tiles where a row leaves or enters selected
+// get masks and divisors (in `block`) and move the chains. `selected` is the count of
+// selected rows in the window before the rows, and after them on return. Returns how
+// many tiles move.
+template <class Isa, unsigned kMoves, int kCount>
+int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, SelectionBlock& block) {
+    using V = typename Isa::V;
+    constexpr std::int32_t L = Isa::kLanes;
+    constexpr int kLast = kCount - 1;
+    V sum[kCount], divisor[kCount];  // (the divisors are the plain average's)
+    for (int c = 0; c < kCount; ++c) sum[c] = chains[c].sum;
+    ChainRows<Isa, true, kMoves> first(chains[0], &block, sum[0], divisor[0], 0.0);
+    ChainRows<Isa, true, kMoves> second(chains[kLast], &block, sum[kLast], divisor[kLast], 0.0);
+    const Chain<Isa>& chain = chains[0];  // where all of them stand
+    V counts = Isa::all(selected), quotients[kCount][L], passes = Isa::all(0.0);
+    first.standStill(counts, quotients[0], passes);
+    if constexpr (kCount == 2) second.standStill(counts, quotients[1], passes);
+    // The flags taken once, into pointers the compiler need not read again after a store.
+    const double* const entering = chain.v + chain.lead;
+    const double* const leaving = chain.v + chain.trail;
+    int moving = 0;
+    std::int32_t i = 0;
+    for (; rows - i >= L; i += L) {
+        bool moves = false;
+        if constexpr ((kMoves & kEnter) != 0) moves = Isa::any(Isa::selected(Isa::load(entering + i)));
+        if constexpr ((kMoves & kLeave) != 0) moves = moves | Isa::any(Isa::selected(Isa::load(leaving + i)));
+        if (moves) {
+            ++moving;
+            selectRows<kMoves, Isa>(chain, i, counts, block);
+            first.tile(i);
+            if constexpr (kCount == 2) second.tile(i);
+            first.standStill(counts, quotients[0], passes);
+            if constexpr (kCount == 2) second.standStill(counts, quotients[1], passes);
+        } else {
+            first.still(i, quotients[0], passes);
+            if constexpr (kCount == 2) second.still(i, quotients[kLast], passes);
+        }
     }
+    selected = Isa::first(counts);
+    for (std::int32_t r = i; r < rows; ++r) selectRows<kMoves, Scalar>(chain, r, selected, block);
+    for (; i < rows; ++i) {
+        first.row(i);
+        if constexpr (kCount == 2) second.row(i);
+    }
+    passRows<kMoves>(chains, kCount, sum, rows);
+    return moving;
 }
 
 // Output rows whose window holds no row, in every lane of the chain.
@@ -325,16 +345,21 @@ struct Groups {
             const SelectionBlock* blockOf[kCount];
             for (int c = 0; c < kCount; ++c) blockOf[c] = lag > 0 ? &blocks[c] : &blocks[0];
             // A block's density decides how the next one is worked out (where the chains
-            // share one): a sparse block, tile by tile where rows leave or enter.
+            // share one): after a sparse block, tile by tile as the chains move, each
+            // group for itself from the same count, while few tiles move.
             bool sparse = false;
             // Steps of `rows`, not of kSelectionRows, which could pass 2^31 - 1.
             for (std::int32_t done = 0, rows = 0; done < n; done += rows) {
                 rows = smaller(kSelectionRows, n - done);
                 if (sparse) {
-                    sparse = selectSparse<kMoves>(chains[0], rows, blocks[0]) <= kSparseTiles;
+                    double after = chains[0].selected;
+                    int moving = 0;
                     for (int g = 0; g < count; ++g) {
-                        moveChains<Isa, true, kMoves, kCount, true>(chains + g * kCount, rows, nullptr, 0.0, blockOf);
+                        after = chains[0].selected;
+                        moving = moveSparse<Isa, kMoves, kCount>(chains + g * kCount, rows, after, blocks[0]);
                     }
+                    chains[0].selected = after;
+                    sparse = moving <= kSparseTiles;
                     continue;
                 }
                 double flagged = 0.0;
@@ -419,6 +444,21 @@ bool preferSingleChains(std::int32_t M, std::int32_t N, std::int32_t W) {
     const std::size_t trailing = 2 * Isa::kLanes * static_cast<std::size_t>(smaller(W, M)) * 8;
     const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
     return trailing > kFirstLevel && data >= kBeyondCaches;
+}
+
+// Whether the restricted average's groups should give way to single chains: beyond the
+// caches, under a selection sparse enough that most tiles stand still (at most one row in
+// kSelectionRows selected), the rows mostly pass their input through or take one
+// quotient, and the memory sets the pace: there groups of four columns kept up with it
+// better than groups of eight (docs/performance.md). Stops counting once the selection is
+// too dense.
+inline bool sparseBeyondCaches(const double* v, std::int32_t M, std::int32_t N) {
+    const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
+    if (data < kBeyondCaches) return false;
+    const std::int32_t most = M / kSelectionRows;
+    std::int32_t selected = 0;
+    for (std::int32_t r = 0; r < M && selected <= most; ++r) selected += v[r] != 0.0;  // NaN too
+    return selected <= most;
 }
 
 // Columns first .. N-1 in groups of kLanes * kCount while whole groups remain; returns

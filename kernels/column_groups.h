@@ -53,14 +53,16 @@ namespace {
 
 // A whole block: groups of Wide's lanes (two chains, then one), then groups of Narrow's,
 // then every column left over on its own, its rows in Wide's vectors; any M, W and S.
-// v is null for the plain average. With `twoChainsEverywhere` false the plain average of
-// long windows beyond the caches runs Wide in single chains only.
+// v is null for the plain average. With `twoChainsEverywhere` false, beyond the caches,
+// the plain average of long windows and the restricted average under a sparse selection
+// run Wide in single chains only.
 template <class Wide, class Narrow, bool kSelected>
 void averageBlock(const double* x, const double* v, double* y, std::int32_t M, std::int32_t N,
                   std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
     const Phases phases = columnPhases(M, W, S);
     std::int32_t next = 0;
-    if (kSelected || twoChainsEverywhere || !preferSingleChains<Wide>(M, N, W)) {
+    const bool single = kSelected ? sparseBeyondCaches(v, M, N) : preferSingleChains<Wide>(M, N, W);
+    if (twoChainsEverywhere || !single) {
         next = averageGroups<Wide, kSelected, 2>(x, v, y, M, N, phases, next);
     }
     next = averageGroups<Wide, kSelected, 1>(x, v, y, M, N, phases, next);

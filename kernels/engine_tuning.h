@@ -12,8 +12,9 @@ namespace {
 // those rows). Blocks of 128 or 256 rows were no faster in the caches and slower beyond.
 constexpr std::int32_t kSelectionRows = 32;
 // A selection block is sparse where at most kSparseBlockRows of its rows enter selected
-// (or leave, where none enter); the next one is then worked out tile by tile, and stays
-// so while at most kSparseTiles of its tiles have a row leaving or entering selected.
+// (or leave, where none enter); the next one is then worked out tile by tile as the
+// chains move, and so are the ones after it while at most kSparseTiles of a block's
+// tiles have a row leaving or entering selected.
 constexpr double kSparseBlockRows = 1;
 constexpr int kSparseTiles = 2;
 // Restricted groups that advance one selection block together in the caches. Sharing one
