@@ -61,7 +61,7 @@ void averageBlock(const double* x, const double* v, double* y, std::int32_t M, s
                   std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
     const Phases phases = columnPhases(M, W, S);
     std::int32_t next = 0;
-    const bool single = kSelected ? sparseBeyondCaches(v, M, N) : preferSingleChains<Wide>(M, N, W);
+    const bool single = kSelected ? sparseBeyondCaches<Wide>(v, M, N) : preferSingleChains<Wide>(M, N, W);
     if (twoChainsEverywhere || !single) {
         next = averageGroups<Wide, kSelected, 2>(x, v, y, M, N, phases, next);
     }
