@@ -164,9 +164,12 @@ public:
     // standStill gave: its quotient, or where the window selects nothing its own input.
     ZORVAN_ALWAYS_INLINE void still(std::int32_t i, const V* quotients, V passes) {
         if constexpr (kEmits) {
-            for (int lane = 0; lane < L; ++lane) {
-                const std::size_t column = static_cast<std::size_t>(lane) * stride_ + static_cast<std::size_t>(i);
-                Isa::store(y_ + column, Isa::choose(passes, Isa::load(own_ + column), quotients[lane]));
+            // Stepped from column to column: offsets of their own for every lane would
+            // leave the compiler too few registers for two chains.
+            const double* own = own_ + i;
+            double* y = y_ + i;
+            for (int lane = 0; lane < L; ++lane, own += stride_, y += stride_) {
+                Isa::store(y, Isa::choose(passes, Isa::load(own), quotients[lane]));
             }
         }
     }
