@@ -47,8 +47,7 @@ struct Chain {
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows];
     double divisor[kSelectionRows], passes[kSelectionRows];
-    // By tile, or by row where rows go one by one.
-    bool tilePasses[kSelectionRows];
+    bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
 };
 
 // The window's count of selected rows after each of R::kLanes rows, given the masks of
@@ -175,13 +174,12 @@ public:
     }
 
     // What still rows take while the sum and `counts` (the count in every lane) stand:
-    // each lane's quotient in every lane of quotients[lane], and whether they pass.
-    ZORVAN_ALWAYS_INLINE void standStill(V counts, V* quotients, V& passes) const {
+    // each lane's quotient in every lane of quotients[lane].
+    ZORVAN_ALWAYS_INLINE void standStill(V counts, V* quotients) const {
         if constexpr (kEmits) {
             double lanes[L];
             Isa::store(lanes, Isa::div(sum_, Isa::max(counts, Isa::all(1.0))));
             for (int lane = 0; lane < L; ++lane) quotients[lane] = Isa::all(lanes[lane]);
-            passes = Isa::isZero(counts);
         }
     }
 
@@ -281,9 +279,15 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
     ChainRows<Isa, true, kMoves> first(chains[0], &block, sum[0], divisor[0], 0.0);
     ChainRows<Isa, true, kMoves> second(chains[kLast], &block, sum[kLast], divisor[kLast], 0.0);
     const Chain<Isa>& chain = chains[0];  // where all of them stand
-    V counts = Isa::all(selected), quotients[kCount][L], passes = Isa::all(0.0);
-    first.standStill(counts, quotients[0], passes);
-    if constexpr (kCount == 2) second.standStill(counts, quotients[1], passes);
+    // What the still rows take, worked out again after every tile that moves; `passes`
+    // where the window selects nothing.
+    V counts = Isa::all(selected), quotients[kCount][L], passes;
+    const auto standStill = [&] {
+        passes = Isa::isZero(counts);
+        first.standStill(counts, quotients[0]);
+        if constexpr (kCount == 2) second.standStill(counts, quotients[kLast]);
+    };
+    standStill();
     // The flags taken once, into pointers the compiler need not read again after a store.
     const double* const entering = chain.v + chain.lead;
     const double* const leaving = chain.v + chain.trail;
@@ -298,8 +302,7 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
             selectRows<kMoves, Isa>(chain, i, counts, block);
             first.tile(i);
             if constexpr (kCount == 2) second.tile(i);
-            first.standStill(counts, quotients[0], passes);
-            if constexpr (kCount == 2) second.standStill(counts, quotients[1], passes);
+            standStill();
         } else {
             first.still(i, quotients[0], passes);
             if constexpr (kCount == 2) second.still(i, quotients[kLast], passes);
