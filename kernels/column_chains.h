@@ -159,17 +159,22 @@ public:
     }
 
     // Rows i .. i + L - 1 where no row leaves or enters selected: every operand would be
-    // +0.0, so the sum and the count stand still, and each lane's rows take what
-    // standStill gave: its quotient, or where the window selects nothing its own input.
-    ZORVAN_ALWAYS_INLINE void still(std::int32_t i, const V* quotients, V passes) {
+    // +0.0, so the sum and the count stand still, and one count serves every row and lane.
+    // Where it is 0 each row passes its own input through; otherwise each lane's rows take
+    // the quotient that standStill gave, and its input is not read at all.
+    // (Stepped from column to column: offsets of their own for every lane would leave the
+    // compiler too few registers for two chains.)
+    ZORVAN_ALWAYS_INLINE void stillPassing(std::int32_t i) {
         if constexpr (kEmits) {
-            // Stepped from column to column: offsets of their own for every lane would
-            // leave the compiler too few registers for two chains.
             const double* own = own_ + i;
             double* y = y_ + i;
-            for (int lane = 0; lane < L; ++lane, own += stride_, y += stride_) {
-                Isa::store(y, Isa::choose(passes, Isa::load(own), quotients[lane]));
-            }
+            for (int lane = 0; lane < L; ++lane, own += stride_, y += stride_) Isa::store(y, Isa::load(own));
+        }
+    }
+    ZORVAN_ALWAYS_INLINE void stillAveraging(std::int32_t i, const V* quotients) {
+        if constexpr (kEmits) {
+            double* y = y_ + i;
+            for (int lane = 0; lane < L; ++lane, y += stride_) Isa::store(y, quotients[lane]);
         }
     }
 
@@ -279,11 +284,13 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
     ChainRows<Isa, true, kMoves> first(chains[0], &block, sum[0], divisor[0], 0.0);
     ChainRows<Isa, true, kMoves> second(chains[kLast], &block, sum[kLast], divisor[kLast], 0.0);
     const Chain<Isa>& chain = chains[0];  // where all of them stand
-    // What the still rows take, worked out again after every tile that moves; `passes`
-    // where the window selects nothing.
-    V counts = Isa::all(selected), quotients[kCount][L], passes;
+    // What the still rows take, worked out again after every tile that moves; `passing`
+    // where the window selects nothing. (A branch, not a choice: it changes only where a
+    // tile moves, and the rows that average read no input.)
+    V counts = Isa::all(selected), quotients[kCount][L];
+    bool passing = false;
     const auto standStill = [&] {
-        passes = Isa::isZero(counts);
+        passing = Isa::first(counts) == 0.0;
         first.standStill(counts, quotients[0]);
         if constexpr (kCount == 2) second.standStill(counts, quotients[kLast]);
     };
@@ -303,9 +310,12 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
             first.tile(i);
             if constexpr (kCount == 2) second.tile(i);
             standStill();
+        } else if (passing) {
+            first.stillPassing(i);
+            if constexpr (kCount == 2) second.stillPassing(i);
         } else {
-            first.still(i, quotients[0], passes);
-            if constexpr (kCount == 2) second.still(i, quotients[kLast], passes);
+            first.stillAveraging(i, quotients[0]);
+            if constexpr (kCount == 2) second.stillAveraging(i, quotients[kLast]);
         }
     }
     selected = Isa::first(counts);
