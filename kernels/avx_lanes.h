@@ -27,6 +27,7 @@ struct Avx {
     static V selected(V flags) { return _mm256_cmp_pd(flags, _mm256_setzero_pd(), _CMP_NEQ_UQ); }
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
     static V andBits(V a, V b) { return _mm256_and_pd(a, b); }
+    static V orBits(V a, V b) { return _mm256_or_pd(a, b); }
     static V broadcast(const double* p) { return _mm256_broadcast_sd(p); }
     static bool any(V mask) { return _mm256_movemask_pd(mask) != 0; }
     static double first(V a) { return _mm256_cvtsd_f64(a); }

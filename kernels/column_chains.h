@@ -69,6 +69,18 @@ ZORVAN_ALWAYS_INLINE void gaugeRows(typename R::V entering, typename R::V leavin
     flagged = R::add(flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
 }
 
+// Whether any of rows i .. i + R::kLanes - 1 leaves or enters selected, given the flags
+// of the rows entering and leaving (only those kMoves reads). The flags' bits are or-ed
+// and tested once: a flag selects where it has any bit but the sign set (!= 0.0, NaN
+// included), and so does their or.
+template <unsigned kMoves, class R>
+ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving, std::int32_t i) {
+    typename R::V flags = R::all(0.0);
+    if constexpr ((kMoves & kEnter) != 0) flags = R::load(entering + i);
+    if constexpr ((kMoves & kLeave) != 0) flags = R::orBits(flags, R::load(leaving + i));
+    return R::any(R::selected(flags));
+}
+
 // The sum of a vector's lanes (whole numbers: exact in any order).
 template <class Isa>
 double laneTotal(typename Isa::V a) {
@@ -301,10 +313,7 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
     int moving = 0;
     std::int32_t i = 0;
     for (; rows - i >= L; i += L) {
-        bool moves = false;
-        if constexpr ((kMoves & kEnter) != 0) moves = Isa::any(Isa::selected(Isa::load(entering + i)));
-        if constexpr ((kMoves & kLeave) != 0) moves = moves | Isa::any(Isa::selected(Isa::load(leaving + i)));
-        if (moves) {
+        if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
             ++moving;
             selectRows<kMoves, Isa>(chain, i, counts, block);
             first.tile(i);

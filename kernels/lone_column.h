@@ -259,10 +259,7 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
         flagged = 0.0;
         std::int32_t i = done;
         for (const std::int32_t end = done + n; end - i >= L; i += L) {
-            bool moves = false;
-            if constexpr (kEnters) moves = Isa::any(Isa::selected(Isa::load(enterV + i)));
-            if constexpr (kLeaves) moves = moves | Isa::any(Isa::selected(Isa::load(leaveV + i)));
-            if (moves) {
+            if (anyMoves<kMoves, Isa>(enterV, leaveV, i)) {
                 step(Isa{}, i);
             } else if constexpr (kEmits) {
                 Isa::store(y + i, passes ? Isa::load(own + i) : quotient);

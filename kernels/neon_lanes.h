@@ -30,6 +30,9 @@ struct Neon {
     static V andBits(V a, V b) {
         return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
     }
+    static V orBits(V a, V b) {
+        return vreinterpretq_f64_u64(vorrq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
+    }
     static V broadcast(const double* p) { return vld1q_dup_f64(p); }
     static bool any(V mask) { return vmaxvq_u32(vreinterpretq_u32_f64(mask)) != 0; }
     static double first(V a) { return vgetq_lane_f64(a, 0); }

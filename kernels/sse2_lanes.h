@@ -25,6 +25,7 @@ struct Sse2 {
     static V selected(V flags) { return _mm_cmpneq_pd(flags, _mm_setzero_pd()); }
     static V isZero(V a) { return _mm_cmpeq_pd(a, _mm_setzero_pd()); }
     static V andBits(V a, V b) { return _mm_and_pd(a, b); }
+    static V orBits(V a, V b) { return _mm_or_pd(a, b); }
     static V broadcast(const double* p) { return _mm_load1_pd(p); }
     static bool any(V mask) { return _mm_movemask_pd(mask) != 0; }
     static double first(V a) { return _mm_cvtsd_f64(a); }

@@ -69,10 +69,12 @@ Block awkwardData(std::size_t size, std::mt19937_64& random) {
 }
 
 // About one row in `every` selected, the rest not: most tiles then hold no selected row.
+// Every kind of flag: -0.0 does not select, NaN and negative numbers do.
 Block sparseSelection(std::size_t size, std::size_t every, std::mt19937_64& random) {
-    std::uniform_int_distribution<std::size_t> pick(0, every - 1);
+    const double selecting[] = {1.0, kNaN, -3.0}, notSelecting[] = {0.0, -0.0};
+    std::uniform_int_distribution<std::size_t> pick(0, every - 1), kind(0, 5);
     Block v(size, 0.0);
-    for (double& value : v) value = pick(random) == 0 ? 1.0 : 0.0;
+    for (double& value : v) value = pick(random) == 0 ? selecting[kind(random) % 3] : notSelecting[kind(random) % 2];
     return v;
 }
 
