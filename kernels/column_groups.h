@@ -2,7 +2,7 @@
 // bit-identical to the column kernels in moving_average.h.
 //
 // An instruction set (Isa) supplies a vector V of kLanes doubles with lane-wise IEEE
-// add, subtract, divide and maximum, comparisons that give lane masks, bitwise and and
+// add, subtract, divide and maximum, comparisons that give lane masks, bitwise and, or and
 // choice, a running sum across the lanes (of whole numbers only), loads, stores and
 // broadcasts of consecutive doubles, and loads and stores that move one row, or a square
 // tile of kLanes rows, between kLanes columns and the lanes. Each instruction set's lanes
