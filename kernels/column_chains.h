@@ -494,8 +494,12 @@ bool sparseBeyondCaches(const double* v, std::int32_t M, std::int32_t N) {
             const typename Isa::V selectedRows = Isa::selected(Isa::load(flags + r));
             gaugeRows<kEnter, Isa>(selectedRows, selectedRows, flagged);
         }
-        for (; r < rows; ++r) selected += flags[r] != 0.0 ? 1.0 : 0.0;  // NaN too
-        selected += laneTotal<Isa>(flagged);
+        double rest = 0.0;
+        for (; r < rows; ++r) {
+            const double selectedRow = Scalar::selected(Scalar::load(flags + r));
+            gaugeRows<kEnter, Scalar>(selectedRow, selectedRow, rest);
+        }
+        selected += laneTotal<Isa>(flagged) + rest;
     }
     return selected * kSelectionRows <= static_cast<double>(stretches) * rows;
 }
