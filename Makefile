@@ -23,6 +23,13 @@
 # WERROR=ON turns compiler warnings into errors (CI sets it). WINDOWS=OFF leaves the
 # Windows suite (MinGW-w64 and Wine) out of make test.
 
+# CMake reads a ';' as the end of one path in a list and the start of the next, so no
+# CMake build works in a folder whose path holds one: say so rather than fail within it.
+ifneq (,$(findstring ;,$(CURDIR)))
+$(error This folder's path holds a ';', which CMake cannot take in a path: move or rename \
+the folder to build here ($(CURDIR)). Octave's zorvan_build works from it)
+endif
+
 WERROR ?= OFF
 WINDOWS ?= ON
 MAKEFLAGS += --no-print-directory

@@ -14,7 +14,7 @@ COMMON_SOURCES := mex/argument_checks.cpp
 MEX_SOURCES := mex/gateway_common.cpp
 # The Octave-native functions: octave/native/NAME.cc becomes the oct-file NAME (one for
 # each gateway) with these, the common and the kernel sources, and NAME_help.h, which is
-# made from octave/help/NAME.m when building.
+# made from octave/NAME.m when building.
 NATIVE_SOURCES := octave/native/octave_call.cc
 NATIVE_HEADERS := octave/native/octave_call.h
 # The column kernels, the path table (columns.cpp) and the paths; each path's source

@@ -26,10 +26,12 @@ else()
 endif()
 
 # The .m files shipped with the MEX files, which must run in MATLAB as in Octave: each
-# gateway's help file and the self-test.
+# gateway's help file, the advice it gives where its MEX file is missing, and the
+# self-test; all in octave/, where they stand as they do beside the MEX files.
 set(ZORVAN_MATLAB_FILES "")
 foreach(_gateway IN LISTS ZORVAN_GATEWAYS)
-    list(APPEND ZORVAN_MATLAB_FILES ${PROJECT_SOURCE_DIR}/octave/help/${_gateway}.m)
+    list(APPEND ZORVAN_MATLAB_FILES ${PROJECT_SOURCE_DIR}/octave/${_gateway}.m)
 endforeach()
 zorvan_source_paths(_self_test ${ZORVAN_SELF_TEST})
-list(APPEND ZORVAN_MATLAB_FILES ${_self_test})
+list(APPEND ZORVAN_MATLAB_FILES ${PROJECT_SOURCE_DIR}/octave/private/zorvan_not_built.m
+                                ${_self_test})

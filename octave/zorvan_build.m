@@ -7,7 +7,7 @@ function outdir = zorvan_build(outdir)
 %
 %   Octave gets its own kind of function (oct-files, from octave/native/), the
 %   same checks and kernels as the MEX files without the MEX layer's copies,
-%   built with mkoctfile, their help text compiled in from octave/help/.
+%   built with mkoctfile, their help text compiled in from their help files in octave/.
 %   MATLAB gets the MEX files (from mex/), built with mex -compatibleArrayDims
 %   (32-bit dimensions), their help files copied beside them. Floating-point
 %   contraction stays off: -ffp-contract=off for GCC and Clang, /fp:precise for
@@ -46,7 +46,7 @@ if isOctave
 else
     common = fromRoot(root, [list.COMMON_SOURCES, list.MEX_SOURCES, list.KERNEL_SOURCES]);
 end
-includes = {['-I' fullfile(root, 'mex')], ['-I' fullfile(root, 'kernels')]};
+includeFolders = {fullfile(root, 'mex'), fullfile(root, 'kernels')};
 compiler = compilerKind(isOctave);
 
 names = list.GATEWAYS;
@@ -56,10 +56,14 @@ if isOctave
     % objects in the output folder, under names of their own, gone once linked.
     helpdir = tempname();
     mkdir(helpdir);
-    includes = [includes, {['-I' fullfile(here, 'native')], ['-I' helpdir]}];
     objects = cellfun(@objectName, common, 'UniformOutput', false);
     gateways = cellfun(@objectName, names, 'UniformOutput', false);
     cleanup = onCleanup(@() removeBuildFiles(helpdir, outdir, [objects, gateways]));
+    % mkoctfile hands paths to the compiler in double quotes, inside which the shell
+    % expands $ and `: it sees each one from the output folder, where it runs.
+    local = @(paths) cellfun(@(p) pathFrom(outdir, p), paths, 'UniformOutput', false);
+    includes = strcat('-I', local([includeFolders, {fullfile(here, 'native'), helpdir}]));
+    common = local(common);
     fprintf('zorvan_build: compiling the checks and kernels in %s\n', outdir);
     for k = 1:numel(common)
         compileIn(outdir, [flags, includes, {'-c', '-o', objects{k}, common{k}}], 'the kernels');
@@ -69,16 +73,17 @@ for i = 1:numel(names)
     name = names{i};
     fprintf('zorvan_build: compiling %s into %s\n', name, outdir);
     if isOctave
-        zorvan_help_header(fullfile(here, 'help', [name '.m']), ...
+        zorvan_help_header(fullfile(here, [name '.m']), ...
                            fullfile(helpdir, [name '_help.h']));
-        compileIn(outdir, [flags, includes, {'-c', '-o', gateways{i}, ...
-                  fullfile(here, 'native', [name '.cc'])}], name);
+        compileIn(outdir, [flags, includes, {'-c', '-o', gateways{i}}, ...
+                  local({fullfile(here, 'native', [name '.cc'])})], name);
         compileIn(outdir, [flags, {'-o', [name '.oct'], gateways{i}}, objects], name);
     else
         sources = [{fullfile(root, 'mex', [name '.cpp'])}, common];
+        includes = strcat('-I', includeFolders);
         mex('-compatibleArrayDims', flags{:}, includes{:}, ...
             '-outdir', outdir, '-output', name, sources{:});
-        copyfile(fullfile(here, 'help', [name '.m']), outdir);
+        copyfile(fullfile(here, [name '.m']), outdir);
     end
 end
 end
@@ -138,19 +143,50 @@ end
 function compileIn(folder, args, what)
 % Octave's mkoctfile with ARGS, run in FOLDER. Its link command leaves the paths of the
 % output and of its own temporary objects unquoted, so every object and the output are
-% named alone in the folder they go to, and any folder name works. Run as a command of
-% our own (quoted as Octave's mkoctfile function quotes it) so that the compiler's and
-% linker's messages, on standard error, come with the error.
+% named alone in the folder they go to, and any folder name works. The shell changes
+% folder, not Octave, so a relative folder on Octave's path (addpath octave) stays
+% valid. Run as a command of our own so that the compiler's and linker's messages, on
+% standard error, come with the error.
 bindir = feval('__octave_config_info__', 'bindir');
 program = fullfile(bindir, ['mkoctfile' feval('__octave_config_info__', 'EXEEXT')]);
-command = ['"' program '"' sprintf(' "%s"', args{:}) ' 2>&1'];
-previous = pwd();
-cd(folder);
-restore = onCleanup(@() cd(previous));
+words = cellfun(@shellWord, [{program}, args], 'UniformOutput', false);
+changeFolder = 'cd ';
+if ispc()
+    changeFolder = 'cd /d ';
+end
+command = [changeFolder shellWord(folder) ' && ' sprintf('%s ', words{:}) '2>&1'];
 [status, output] = system(command);
 if status ~= 0
     error('zorvan_build:failed', 'Building %s failed:\n%s', what, output);
 end
+end
+
+function word = shellWord(text)
+% TEXT as one word of the system's shell, taken literally: in single quotes for a POSIX
+% shell, where $, `, \, ", (, ; and & then mean nothing; in double quotes for Windows'
+% cmd, where a file name cannot hold a double quote.
+if ispc()
+    word = ['"' text '"'];
+else
+    word = ['''' strrep(text, '''', '''\''''') ''''];
+end
+end
+
+function relative = pathFrom(folder, target)
+% The existing TARGET as a path from the existing FOLDER (TARGET itself where they lie
+% on different drives).
+folder = strsplit(canonicalize_file_name(folder), filesep);
+target = strsplit(canonicalize_file_name(target), filesep);
+if ~strcmpi(folder{1}, target{1})
+    relative = strjoin(target, filesep);
+    return
+end
+common = 0;
+while common < min(numel(folder), numel(target)) && ...
+        strcmp(folder{common + 1}, target{common + 1})
+    common = common + 1;
+end
+relative = strjoin([repmat({'..'}, 1, numel(folder) - common), target(common + 1:end)], '/');
 end
 
 function name = objectName(source)
@@ -160,9 +196,13 @@ name = ['zorvan_build_' base '.o'];
 end
 
 function removeBuildFiles(helpdir, outdir, objects)
-% The help texts written for the build, and the objects once linked.
+% The help texts written for the build, and the objects once linked: only those that
+% exist, so that a build that failed early reports its own error alone.
 if exist(helpdir, 'dir')
-    delete(fullfile(helpdir, '*'));
+    written = dir(fullfile(helpdir, '*.h'));
+    for k = 1:numel(written)
+        delete(fullfile(helpdir, written(k).name));
+    end
     rmdir(helpdir);
 end
 for k = 1:numel(objects)

@@ -118,10 +118,51 @@ folder = fileparts(pngfile);
 if ~isempty(folder) && ~exist(folder, 'dir')
     mkdir(folder);
 end
-if isOctave
-    print(figureHandle, '-dpngcairo', '-r100', pngfile);
-else
+if ~isOctave
     print(figureHandle, '-dpng', '-r100', pngfile);
+    return
+end
+% gnuplot takes the file's name in single quotes, which an apostrophe in it ends: it
+% draws into a file of a name it can take, copied to PNGFILE once written.
+drawn = pngfile;
+if any(pngfile == '''')
+    drawn = [tempname() '.png'];
+    if any(drawn == '''')
+        error('zorvan_demo:plot', ['No plot written: gnuplot cannot name %s, nor a ' ...
+              'temporary file in %s (an apostrophe); set TMPDIR to another folder.'], ...
+              pngfile, tempdir());
+    end
+    removeDrawn = onCleanup(@() deleteIfThere(drawn));
+end
+print(figureHandle, '-dpngcairo', '-r100', drawn);
+info = dir(drawn);
+if isempty(info) || info.bytes == 0
+    error('zorvan_demo:plot', 'No plot written: gnuplot wrote nothing to %s.', drawn);
+end
+if ~strcmp(drawn, pngfile)
+    copyBytes(drawn, pngfile);
+end
+end
+
+function copyBytes(from, to)
+% The bytes of file FROM into file TO, through no shell (a name may hold anything).
+in = fopen(from, 'r');
+bytes = fread(in, Inf, '*uint8');
+fclose(in);
+out = fopen(to, 'w');
+if out < 0
+    error('zorvan_demo:plot', 'No plot written: cannot write %s.', to);
+end
+written = fwrite(out, bytes, 'uint8');
+fclose(out);
+if written ~= numel(bytes)
+    error('zorvan_demo:plot', 'No plot written: %s is incomplete.', to);
+end
+end
+
+function deleteIfThere(file)
+if exist(file, 'file')
+    delete(file);
 end
 end
 

@@ -16,7 +16,7 @@ out = fopen(header, 'w');
 if out < 0
     error('zorvan_help_header:write', 'cannot write %s', header);
 end
-fprintf(out, '// The help text of %s, made from octave/help/%s.m when building.\n', name, name);
+fprintf(out, '// The help text of %s, made from octave/%s.m when building.\n', name, name);
 fprintf(out, 'static const char* const kHelp =\n');
 for i = 1:numel(text)
     fprintf(out, '    "%s"\n', cEscaped(text{i}));

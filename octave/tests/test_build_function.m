@@ -1,50 +1,48 @@
-## zorvan_build run in Octave: it builds both functions, Octave's own kind with their
-## help compiled in, into a folder of its own, and they work from there. It runs from a
-## copy of the sources in a folder whose name has a space, parentheses, an apostrophe and
-## a letter beyond ASCII, as users' folders have, and builds into one like it.
+## zorvan_build run in Octave as the README gives it, from the project folder: addpath
+## octave, then addpath(zorvan_build()). Until then the functions say how to build them;
+## after it, both are Octave's own kind of function with their help compiled in, in
+## build/octave, and they work from there, with no warning on the way. It runs from a copy
+## of the sources in a folder whose name holds characters that shells and tools read as
+## their own (a space, parentheses, an apostrophe, $, &, ;) and a letter beyond ASCII.
 
 %!test
 %! scratch = tempname ();
-%! odd = "Zorvan (copy) d'été";
-%! root = fullfile (scratch, odd);
-%! folder = fullfile (scratch, ["out " odd]);
-%! source = fileparts (fileparts (which ("zorvan_build")));
+%! root = fullfile (scratch, "Zorvan (copy) d'été $HOME & ; x");
+%! here = pwd ();
 %! unwind_protect
-%!   mkdir (fullfile (root, "octave"));
-%!   copyfile (fullfile (source, "sources.mk"), root);
-%!   copyfile (fullfile (source, "mex"), fullfile (root, "mex"));
-%!   copyfile (fullfile (source, "kernels"), fullfile (root, "kernels"));
-%!   for part = {"zorvan_build.m", "native", "help", "private"}
-%!     copyfile (fullfile (source, "octave", part{1}), fullfile (root, "octave", part{1}));
-%!   end
-%!   build = fullfile (root, "octave");
-%!   addpath (build);
-%!   assert (which ("zorvan_build"), fullfile (build, "zorvan_build.m"));
-%!   assert (zorvan_build (folder), folder);
-%!   rmpath (build);
-%!   assert (sort (cellstr (ls (folder)))', {"Zorvan.oct", "ZorvanRestricted.oct"});
+%!   copy_sources (root);
+%!   cd (root);
+%!   addpath ("octave");
+%!   assert (which ("zorvan_build"), fullfile (root, "octave", "zorvan_build.m"));
+%!   assert_refused (@() Zorvan ((1:7)', 3), "run addpath(zorvan_build()) or make octave, which build Octave's own functions into build/octave.");
+%!   lastwarn ("");
+%!   folder = zorvan_build ();
+%!   assert (lastwarn (), "");
+%!   addpath (folder);
+%!   assert (folder, fullfile (root, "build", "octave"));
+%!   assert (sort ({dir(folder).name}(3:end)), {"Zorvan.oct", "ZorvanRestricted.oct"});
 %!   assert_no_contraction (fullfile (folder, "Zorvan.oct"));
 %!   assert_no_contraction (fullfile (folder, "ZorvanRestricted.oct"));
-%!   addpath (folder);
 %!   assert (which ("Zorvan"), fullfile (folder, "Zorvan.oct"));
 %!   assert (Zorvan ((1:7)', 3, 1), [1.5 2 3 4 5 6 6.5]');
 %!   assert (ZorvanRestricted ((1:7)', 3, [1 0 1 1 0 1 1], 1), [1 2 3.5 3.5 5 6.5 6.5]');
 %!   assert_refused (@() Zorvan (sparse (1), 1), "MA of sparse matrices not supported.");
 %!   assert (! isempty (strfind (evalc ("help ZorvanRestricted"), "V(r) ~= 0")));
-%!   ## A failed build says why, in the compiler's own words.
+%!   ## A failed build says why, in the compiler's own words, and nothing else.
 %!   fid = fopen (fullfile (root, "octave", "native", "Zorvan.cc"), "a");
 %!   fputs (fid, "\nthis_is_not_cpp;\n");
 %!   fclose (fid);
-%!   addpath (build);
 %!   try
-%!     zorvan_build (folder);
+%!     output = evalc ("zorvan_build ();");
 %!     error ("a broken source was built");
 %!   catch err
 %!     assert (err.identifier, "zorvan_build:failed");
 %!     assert (! isempty (strfind (err.message, "this_is_not_cpp")), err.message);
 %!   end
+%!   assert (lastwarn (), "");
 %! unwind_protect_cleanup
-%!   for added = {folder, fullfile(root, "octave")}
+%!   cd (here);
+%!   for added = {fullfile(root, "build", "octave"), fullfile(root, "octave"), "octave"}
 %!     if (any (strcmp (added{1}, strsplit (path (), pathsep ()))))
 %!       rmpath (added{1});
 %!     end

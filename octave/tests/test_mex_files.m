@@ -35,19 +35,28 @@
 %! end
 
 %!test
-%! ## A help file whose MEX file is missing says what to do, and still gives its help.
+%! ## A help file whose compiled function is missing says what to do, and still gives its
+%! ## help: in a clone, how to build it; beside no zorvan_build, as in the Windows bundle,
+%! ## what that folder is for.
+%! source = fullfile (getenv ("ZORVAN_SOURCE_DIR"), "octave");
 %! folder = tempname ();
-%! mkdir (folder);
+%! mkdir (fullfile (folder, "private"));
 %! unwind_protect
-%!   for name = {"Zorvan", "ZorvanRestricted"}
-%!     copyfile (strrep (which (name{1}), ".mex", ".m"), folder);
+%!   for name = {"Zorvan.m", "ZorvanRestricted.m", "zorvan_build.m", "private/zorvan_not_built.m"}
+%!     copy_tree (fullfile (source, name{1}), fullfile (folder, name{1}));
 %!   end
 %!   addpath (folder);
-%!   advice = [": not built here; run zorvan_build (addpath octave; addpath(zorvan_build())) ", ...
-%!             "or make octave, which build Octave's own functions into build/octave."];
+%!   advice = [": not built here; run addpath(zorvan_build()) or make octave, which ", ...
+%!             "build Octave's own functions into build/octave."];
 %!   assert_refused (@() Zorvan ((1:7)', 3), ["Zorvan" advice]);
 %!   assert_refused (@() ZorvanRestricted ((1:7)', 3, ones (7, 1)), ["ZorvanRestricted" advice]);
 %!   assert (! isempty (strfind (evalc ("help Zorvan"), "Y = Zorvan(X, W, S)")));
+%!   delete (fullfile (folder, "zorvan_build.m"));
+%!   rmpath (folder);
+%!   addpath (folder);
+%!   assert_refused (@() Zorvan ((1:7)', 3), ["Zorvan: no compiled Zorvan here; this ", ...
+%!                   "folder is for MATLAB on 64-bit Windows; in Octave, install Zorvan's ", ...
+%!                   "Octave package (pkg install zorvan-<version>.tar.gz)."]);
 %! unwind_protect_cleanup
 %!   rmpath (folder);
 %!   confirm_recursive_rmdir (false, "local");

@@ -15,7 +15,7 @@
 %!   folder = tempname ();
 %!   mkdir (folder);
 %!   unwind_protect
-%!     copyfile (which (name{1}), fullfile (folder, [name{1} "Real.mex"]));
+%!     copy_tree (which (name{1}), fullfile (folder, [name{1} "Real.mex"]));
 %!     fid = fopen (fullfile (folder, [name{1} ".m"]), "w");
 %!     fprintf (fid, "function y = %s (varargin)\n", name{1});
 %!     fprintf (fid, "  y = %sReal (varargin{:});\n", name{1});
@@ -34,3 +34,61 @@
 %!     rmdir (folder, "s");
 %!   end_unwind_protect
 %! end
+
+## Faults planted in the engine's ways of working, each built with zorvan_build from a
+## copy of the sources: zorvan_test reports every one. (On the oct-file run only: the
+## MEX run holds the shadow above, and the builds take half a minute each.)
+%!test
+%! if (! strcmp (which ("Zorvan")(end-3:end), ".oct"))
+%!   return;
+%! end
+%! faults = {
+%!   ## file, text, the text with the fault, the way of working it breaks
+%!   "column_chains.h", "divisors[c] = divisor - c * lag * change;", ...
+%!   "divisors[c] = divisor - c * (lag > 0 ? lag - 1 : 0) * change;", "two chains a lag apart"
+%!   "column_chains.h", "moveChains<Isa, false, kMoves, kCount>(chains, n, divisors, change, nullptr);", ...
+%!   "moveChains<Isa, false, kMoves, kCount>(chains, n, divisors, kCount == 1 ? -change : change, nullptr);", ...
+%!   "single chains, as beyond the caches"
+%!   "lone_column.h", "for (std::int32_t i = 0; i < L; ++i) chain(r + i);", ...
+%!   "for (std::int32_t i = 0; i < L; ++i) chain(r + (i ^ 1));", "a lone column's interleaved blocks"
+%!   "lone_column.h", "passes = count == 0.0;", "passes = count <= 1.0;", ...
+%!   "a lone column's sparse walk"
+%!   "column_chains.h", "first.stillAveraging(i, quotients[0]);", ...
+%!   "first.stillAveraging(i, quotients[kLast]);", "the groups' sparse tiles"
+%!   };
+%! root = tempname ();
+%! unwind_protect
+%!   source = copy_sources (root);
+%!   for i = 1:rows (faults)
+%!     [file, text, faulty, way] = faults{i, :};
+%!     kernel = fullfile (root, "kernels", file);
+%!     pristine = fileread (fullfile (source, "kernels", file));
+%!     assert (numel (strfind (pristine, text)) == 1, "%s no longer holds: %s", file, text);
+%!     fid = fopen (kernel, "w");
+%!     fputs (fid, strrep (pristine, text, faulty));
+%!     fclose (fid);
+%!     build = fullfile (root, sprintf ("fault %d", i));
+%!     addpath (fullfile (root, "octave"));   # the copy's zorvan_build, for a while
+%!     evalc ("zorvan_build (build);");
+%!     rmpath (fullfile (root, "octave"));
+%!     fid = fopen (kernel, "w");
+%!     fputs (fid, pristine);
+%!     fclose (fid);
+%!     addpath (build);
+%!     clear ("Zorvan", "ZorvanRestricted");   # the functions loaded before
+%!     unwind_protect
+%!       assert (which ("Zorvan"), fullfile (build, "Zorvan.oct"));
+%!       report = evalc ("[~, failed] = zorvan_test ();");
+%!       assert (failed > 0, "zorvan_test missed a fault in %s", way);
+%!       assert (! isempty (regexp (report, "\\d+ passed, [1-9]\\d* failed\\n$", "once")));
+%!     unwind_protect_cleanup
+%!       rmpath (build);
+%!       clear ("Zorvan", "ZorvanRestricted");
+%!     end_unwind_protect
+%!   end
+%! unwind_protect_cleanup
+%!   confirm_recursive_rmdir (false, "local");
+%!   if (exist (root, "dir"))
+%!     rmdir (root, "s");
+%!   end
+%! end_unwind_protect

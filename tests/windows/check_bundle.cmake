@@ -8,7 +8,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${DI
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "cannot unzip ${ZIP}")
 endif()
-file(GLOB_RECURSE found LIST_DIRECTORIES true RELATIVE ${DIR} ${DIR}/*)
+file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${DIR} ${DIR}/*)
 list(SORT found)
 list(SORT FILES)
 if(NOT found STREQUAL FILES)

@@ -18,7 +18,8 @@ endforeach()
 add_custom_target(zorvan_runtime_dlls
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${runtime_dlls}
             ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
-    COMMENT "Copying the C++ runtime DLLs beside the test programs")
+    COMMENT "Copying the C++ runtime DLLs beside the test programs"
+    VERBATIM)
 add_dependencies(gtest zorvan_runtime_dlls)  # every test program links GoogleTest
 
 # The prefix stays out of the project tree: Wine maps its drive Z: to /, a link that

@@ -72,14 +72,8 @@ function varargout = ZorvanRestricted(varargin)
 %
 %   See also Zorvan, movmean.
 
-% This file holds the help text: ZorvanRestricted itself is the compiled function
-% of the same name beside it (a MEX file, or in Octave an oct-file), which the host
-% calls instead. This body runs only where that file is missing.
-if exist('OCTAVE_VERSION', 'builtin')
-    error('ZorvanRestricted:notBuilt', ['ZorvanRestricted: not built here; run zorvan_build ' ...
-          '(addpath octave; addpath(zorvan_build())) or make octave, which build ' ...
-          'Octave''s own functions into build/octave.']);
-end
-error('ZorvanRestricted:notBuilt', ['ZorvanRestricted: the MEX file is not built here; run zorvan_build ' ...
-      '(addpath octave; addpath(zorvan_build())), which builds it into build/matlab.']);
+% This file holds the help text: ZorvanRestricted itself is the compiled function of the same
+% name beside it (a MEX file, or in Octave an oct-file), which the host calls instead.
+% This body runs only where that file is missing.
+zorvan_not_built('ZorvanRestricted');
 end

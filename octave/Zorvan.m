@@ -84,14 +84,8 @@ function varargout = Zorvan(varargin)
 %
 %   See also ZorvanRestricted, movmean.
 
-% This file holds the help text: Zorvan itself is the compiled function of the
-% same name beside it (a MEX file, or in Octave an oct-file), which the host calls
-% instead. This body runs only where that file is missing.
-if exist('OCTAVE_VERSION', 'builtin')
-    error('Zorvan:notBuilt', ['Zorvan: not built here; run zorvan_build ' ...
-          '(addpath octave; addpath(zorvan_build())) or make octave, which build ' ...
-          'Octave''s own functions into build/octave.']);
-end
-error('Zorvan:notBuilt', ['Zorvan: the MEX file is not built here; run zorvan_build ' ...
-      '(addpath octave; addpath(zorvan_build())), which builds it into build/matlab.']);
+% This file holds the help text: Zorvan itself is the compiled function of the same
+% name beside it (a MEX file, or in Octave an oct-file), which the host calls instead.
+% This body runs only where that file is missing.
+zorvan_not_built('Zorvan');
 end
