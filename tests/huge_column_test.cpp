@@ -73,13 +73,14 @@ TEST(HugeColumn, EveryPathAveragesTheLongestColumnAlike) {
     AliasedColumn x, v, y;
     if (!x.ready() || !v.ready() || !y.ready()) GTEST_SKIP() << "no room for 16 GiB of aliased addresses";
     // Mixed magnitudes, so that the bits tell any other order of operations; about one
-    // row in three selected.
+    // row in three selected in the first half of the block, one in a hundred in the
+    // second, so that the column turns sparse and dense again every 256Ki rows.
     std::mt19937_64 random(31);
     std::uniform_real_distribution<double> value(-1000.0, 1000.0);
-    std::uniform_int_distribution<int> flag(0, 2);
+    std::uniform_int_distribution<int> flag(0, 299);
     for (std::size_t r = 0; r < kBlockCells; ++r) {
         x.data()[r] = value(random);
-        v.data()[r] = flag(random) == 0 ? 1.0 : 0.0;
+        v.data()[r] = flag(random) < (r < kBlockCells / 2 ? 100 : 3) ? 1.0 : 0.0;
     }
     // Every phase: the window grows, steps, stops growing, shrinks and empties.
     const std::int32_t W = 1000, S = 600;

@@ -36,6 +36,29 @@
 %!     assert (Zorvan (x, W, S), movmean (x, [W-1-S, S]), 1e-12);
 %!   end
 %! end
+%! ## The README's mappings from movmean's calls (W = 1 left out: Octave 7's movmean
+%! ## gets it wrong). 'omitnan', which Octave's movmean does not implement, is the
+%! ## window's sum over its count of numbers, each taken from movmean.
+%! for kb = 0:5
+%!   for kf = 0:5
+%!     if (kb + kf > 0)
+%!       assert (Zorvan (x, kb + kf + 1, kf), movmean (x, [kb kf]), 1e-12);
+%!     end
+%!   end
+%! end
+%! for k = 2:9
+%!   S = [k / 2 - 1, (k - 1) / 2](1 + mod (k, 2));   # k even, k odd
+%!   assert (Zorvan (x, k, S), movmean (x, k), 1e-12);
+%!   y = x;
+%!   y([3 4 5 40 41 42 43 44 45 46 47 48 49 50 299], :) = NaN;
+%!   numbers = ! isnan (y);
+%!   y0 = y;
+%!   y0(! numbers) = 0;
+%!   omitted = movmean (y0, k) ./ movmean (double (numbers), k);
+%!   for c = 1:columns (y)
+%!     assert (ZorvanRestricted (y(:,c), k, double (numbers(:,c)), S), omitted(:,c), 1e-12);
+%!   end
+%! end
 
 %!test
 %! ## The order of operations shows in the bits: 1e16 + 1 rounds back to 1e16, and
