@@ -78,6 +78,20 @@ Block sparseSelection(std::size_t size, std::size_t every, std::mt19937_64& rand
     return v;
 }
 
+// Stretches of 192 rows by turns at either side of the density rules, so that the walks
+// hand over there: 1 row in 32 selected, then 2 (the groups' rule); 4 in 64, then 5 (the
+// lone column's); none, then all. It starts sparse, so the first block hands over too,
+// and where a column's length cuts a stretch the last one does.
+Block densityStretches(std::size_t size) {
+    const std::size_t selected[] = {1, 2, 4, 5, 0, 64}, outOf[] = {32, 32, 64, 64, 64, 64};
+    Block v(size, 0.0);
+    for (std::size_t r = 0; r < size; ++r) {
+        const std::size_t k = r / 192 % std::size(selected);
+        v[r] = r % outOf[k] < selected[k] ? 1.0 : 0.0;
+    }
+    return v;
+}
+
 Block someSelection(std::size_t size, std::mt19937_64& random) {
     const double flags[] = {0.0, -0.0, 1.0, kNaN, -3.0, 0.0, 1.0};
     std::uniform_int_distribution<std::size_t> flag(0, std::size(flags) - 1);
@@ -127,7 +141,8 @@ TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
         const int N = 37;
         const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
         // Mixed flags; one row in a hundred; stretches of 256 rows of each by turns (where
-        // a lone column changes how it walks); a single row (every other window empty).
+        // a lone column changes how it walks); a single row (every other window empty);
+        // stretches at either side of the density rules.
         const Block mixed = someSelection(static_cast<std::size_t>(M), random);
         const Block sparse = sparseSelection(static_cast<std::size_t>(M), 100, random);
         Block stretches = mixed, lone(static_cast<std::size_t>(M), 0.0);
@@ -135,7 +150,8 @@ TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
             if (j / 256 % 2 == 1) stretches[j] = sparse[j];
         }
         lone[static_cast<std::size_t>(M) / 2] = 1.0;
-        const Block selections[] = {mixed, sparse, stretches, lone};
+        const Block selections[] = {mixed, sparse, stretches, lone,
+                                    densityStretches(static_cast<std::size_t>(M))};
         for (const ColumnPath& path : availablePaths()) {
             for (int W : {3, 21, 1001, 1500}) {
                 for (int S : {0, W / 2, W, M}) {
