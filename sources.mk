@@ -21,7 +21,7 @@ NATIVE_HEADERS := octave/native/octave_call.h
 # compiles to nothing where its processor is not the target, and the AVX path's functions
 # are compiled for AVX by the compiler itself, function by function.
 KERNEL_SOURCES := kernels/moving_average.cpp kernels/restricted_moving_average.cpp kernels/columns.cpp kernels/columns_scalar.cpp kernels/columns_sse2.cpp kernels/columns_avx.cpp kernels/columns_neon.cpp
-KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/column_phases.h kernels/column_chains.h kernels/lone_column.h kernels/engine_tuning.h kernels/target.h kernels/scalar_lanes.h kernels/sse2_lanes.h kernels/avx_lanes.h kernels/neon_lanes.h
+KERNEL_HEADERS := mex/argument_checks.h mex/gateway_common.h kernels/moving_average.h kernels/columns.h kernels/column_paths.h kernels/column_groups.h kernels/column_phases.h kernels/column_chains.h kernels/lone_column.h kernels/selection.h kernels/engine_tuning.h kernels/target.h kernels/scalar_lanes.h kernels/sse2_lanes.h kernels/avx_lanes.h kernels/neon_lanes.h
 
 # The self-test users run in MATLAB and Octave, shipped beside the functions in the
 # Windows bundle and the Octave package.

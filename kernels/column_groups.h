@@ -33,8 +33,9 @@
 //
 // The engine reads in the column kernel's order: column_phases.h gives a column's phases
 // (preload, growth, steady, tail) as calls, each with its rows and divisor, to one
-// runner: the groups' in column_chains.h, the lone column's in lone_column.h. The sizes
-// it was tuned with are in engine_tuning.h.
+// runner: the groups' in column_chains.h, the lone column's in lone_column.h. Both read
+// the selection through selection.h, which also says where a selection is judged sparse
+// and what each runner does then. The sizes it was tuned with are in engine_tuning.h.
 //
 // One source per instruction set includes this header and is compiled for that target.
 // Everything here has internal linkage, so that no copy built for a wider instruction set

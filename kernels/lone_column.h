@@ -4,10 +4,10 @@
 #ifndef ZORVAN_KERNELS_LONE_COLUMN_H
 #define ZORVAN_KERNELS_LONE_COLUMN_H
 
-#include "column_chains.h"
 #include "column_phases.h"
 #include "engine_tuning.h"
 #include "scalar_lanes.h"
+#include "selection.h"
 
 #include <cstdint>
 
