@@ -251,22 +251,22 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
     const double* const entering = chain.v + chain.lead;
     const double* const leaving = chain.v + chain.trail;
     int moving = 0;
-    std::int32_t i = 0;
-    for (; rows - i >= L; i += L) {
-        if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
-            ++moving;
-            selectRows<kMoves, Isa>(chain, i, counts, block);
-            first.tile(i);
-            if constexpr (kCount == 2) second.tile(i);
-            standStill();
-        } else if (passing) {
-            first.stillPassing(i);
-            if constexpr (kCount == 2) second.stillPassing(i);
+    const auto step = [&](std::int32_t r) {
+        selectRows<kMoves, Isa>(chain, r, counts, block);
+        first.tile(r);
+        if constexpr (kCount == 2) second.tile(r);
+        standStill();
+    };
+    const auto still = [&](std::int32_t r) {
+        if (passing) {
+            first.stillPassing(r);
+            if constexpr (kCount == 2) second.stillPassing(r);
         } else {
-            first.stillAveraging(i, quotients[0]);
-            if constexpr (kCount == 2) second.stillAveraging(i, quotients[kLast]);
+            first.stillAveraging(r, quotients[0]);
+            if constexpr (kCount == 2) second.stillAveraging(r, quotients[kLast]);
         }
-    }
+    };
+    std::int32_t i = walkStill<kMoves, Isa>(entering, leaving, 0, rows, moving, step, still);
     selected = Isa::first(counts);
     for (std::int32_t r = i; r < rows; ++r) selectRows<kMoves, Scalar>(chain, r, selected, block);
     for (; i < rows; ++i) {

@@ -218,7 +218,7 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
     using V = typename Isa::V;
     constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
     constexpr bool kEmits = (kMoves & kEmit) != 0;
-    constexpr std::int32_t L = Isa::kLanes, B = kBlockRows;
+    constexpr std::int32_t B = kBlockRows;
     // The rows are taken once, into pointers of this call's own (as in ChainRows), and
     // only those that are read or written.
     const double* leaveV = kLeaves ? column.v + column.trail : nullptr;
@@ -253,18 +253,16 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
         flagged += laneTotal<R>(flags);
         settle();
     };
+    const auto still = [&](std::int32_t i) {
+        if constexpr (kEmits) Isa::store(y + i, passes ? Isa::load(own + i) : quotient);
+    };
     std::int32_t done = 0;
+    int moving = 0;
     for (std::int32_t n = 0; done < rows && flagged <= kSparseRows; done += n) {
         n = smaller(B, rows - done);
         flagged = 0.0;
-        std::int32_t i = done;
-        for (const std::int32_t end = done + n; end - i >= L; i += L) {
-            if (anyMoves<kMoves, Isa>(enterV, leaveV, i)) {
-                step(Isa{}, i);
-            } else if constexpr (kEmits) {
-                Isa::store(y + i, passes ? Isa::load(own + i) : quotient);
-            }
-        }
+        std::int32_t i = walkStill<kMoves, Isa>(enterV, leaveV, done, done + n, moving,
+                                                [&](std::int32_t r) { step(Isa{}, r); }, still);
         for (; i < done + n; ++i) step(Scalar{}, i);
     }
     column.sum = sum;

@@ -13,6 +13,8 @@
 //   blocks tile by tile as the chains move (moveSparse), while few tiles move;
 // - the lone column, as its chained passes choose the next block's operands (chainBlocks
 //   in lone_column.h): the next blocks a vector at a time (walkSparse), until one is not.
+// Both sparse walks are the one still/step walk below (walkStill), each runner saying what
+// a step and a still vector are for it.
 #ifndef ZORVAN_KERNELS_SELECTION_H
 #define ZORVAN_KERNELS_SELECTION_H
 
@@ -74,6 +76,28 @@ ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving
     if constexpr ((kMoves & kEnter) != 0) flags = R::load(entering + i);
     if constexpr ((kMoves & kLeave) != 0) flags = R::orBits(flags, R::load(leaving + i));
     return R::any(R::selected(flags));
+}
+
+// The still/step walk, the one way both runners move under a sparse selection: rows
+// [i, end) a vector of Isa::kLanes rows at a time. Where no row of the vector leaves or
+// enters selected, every operand would be +0.0, so the running sums and the count stand
+// still, and so does every output row's value: still(i) writes the vector's rows, the
+// quotient already worked out or, where the window selects nothing, each row's own
+// input. Elsewhere step(i) takes the rows' whole steps and settles what still rows take
+// from then on. Only the selection decides which. Returns the first row left (fewer than
+// a vector), and counts the vectors that stepped in `moving`.
+template <unsigned kMoves, class Isa, class Step, class Still>
+ZORVAN_ALWAYS_INLINE std::int32_t walkStill(const double* entering, const double* leaving, std::int32_t i,
+                                            std::int32_t end, int& moving, Step step, Still still) {
+    for (; end - i >= Isa::kLanes; i += Isa::kLanes) {
+        if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
+            ++moving;
+            step(i);
+        } else {
+            still(i);
+        }
+    }
+    return i;
 }
 
 // The sum of a vector's lanes (whole numbers: exact in any order).

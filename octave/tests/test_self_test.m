@@ -53,8 +53,8 @@
 %!   "for (std::int32_t i = 0; i < L; ++i) chain(r + (i ^ 1));", "a lone column's interleaved blocks"
 %!   "lone_column.h", "passes = count == 0.0;", "passes = count <= 1.0;", ...
 %!   "a lone column's sparse walk"
-%!   "column_chains.h", "first.stillAveraging(i, quotients[0]);", ...
-%!   "first.stillAveraging(i, quotients[kLast]);", "the groups' sparse tiles"
+%!   "column_chains.h", "first.stillAveraging(r, quotients[0]);", ...
+%!   "first.stillAveraging(r, quotients[kLast]);", "the groups' sparse tiles"
 %!   };
 %! root = tempname ();
 %! unwind_protect
