@@ -225,9 +225,9 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
 // worked out tile by tile as they go: only tiles where a row leaves or enters selected
 // get masks and divisors (in `block`) and move the chains. `selected` is the count of
 // selected rows in the window before the rows, and after them on return. Returns how
-// many tiles move.
+// many rows enter selected (or leave, where none enter): the rows' density.
 template <class Isa, unsigned kMoves, int kCount>
-int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, SelectionBlock& block) {
+double moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, SelectionBlock& block) {
     using V = typename Isa::V;
     constexpr std::int32_t L = Isa::kLanes;
     constexpr int kLast = kCount - 1;
@@ -250,9 +250,9 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
     // The flags taken once, into pointers the compiler need not read again after a store.
     const double* const entering = chain.v + chain.lead;
     const double* const leaving = chain.v + chain.trail;
-    int moving = 0;
+    V flagged = Isa::all(0.0);
     const auto step = [&](std::int32_t r) {
-        selectRows<kMoves, Isa>(chain, r, counts, block);
+        selectRows<kMoves, Isa>(chain, r, counts, block, &flagged);
         first.tile(r);
         if constexpr (kCount == 2) second.tile(r);
         standStill();
@@ -266,15 +266,16 @@ int moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selectio
             if constexpr (kCount == 2) second.stillAveraging(r, quotients[kLast]);
         }
     };
-    std::int32_t i = walkStill<kMoves, Isa>(entering, leaving, 0, rows, moving, step, still);
+    std::int32_t i = walkStill<kMoves, Isa>(entering, leaving, 0, rows, step, still);
     selected = Isa::first(counts);
-    for (std::int32_t r = i; r < rows; ++r) selectRows<kMoves, Scalar>(chain, r, selected, block);
+    double rest = 0.0;
+    for (std::int32_t r = i; r < rows; ++r) selectRows<kMoves, Scalar>(chain, r, selected, block, &rest);
     for (; i < rows; ++i) {
         first.row(i);
         if constexpr (kCount == 2) second.row(i);
     }
     passRows<kMoves>(chains, kCount, sum, rows);
-    return moving;
+    return laneTotal<Isa>(flagged) + rest;
 }
 
 // Output rows whose window holds no row, in every lane of the chain.
@@ -317,19 +318,18 @@ struct Groups {
             for (std::int32_t done = 0, rows = 0; done < n; done += rows) {
                 rows = smaller(kSelectionRows, n - done);
                 if (sparse) {
-                    double after = chains[0].selected;
-                    int moving = 0;
+                    double after = chains[0].selected, flagged = 0.0;  // the same for every group
                     for (int g = 0; g < count; ++g) {
                         after = chains[0].selected;
-                        moving = moveSparse<Isa, kMoves, kCount>(chains + g * kCount, rows, after, blocks[0]);
+                        flagged = moveSparse<Isa, kMoves, kCount>(chains + g * kCount, rows, after, blocks[0]);
                     }
                     chains[0].selected = after;
-                    sparse = moving <= kSparseTiles;
+                    sparse = sparseRows(flagged, rows);
                     continue;
                 }
                 double flagged = 0.0;
                 for (int c = 0; c < (lag > 0 ? kCount : 1); ++c) flagged += selectBlock<kMoves>(chains[c], rows, blocks[c]);
-                sparse = lag == 0 && (kMoves & (kLeave | kEnter)) != 0 && flagged <= kSparseBlockRows;
+                sparse = lag == 0 && (kMoves & (kLeave | kEnter)) != 0 && sparseRows(flagged, rows);
                 for (int g = 0; g < count; ++g) {
                     moveChains<Isa, true, kMoves, kCount>(chains + g * kCount, rows, nullptr, 0.0, blockOf);
                 }

@@ -11,12 +11,13 @@ namespace {
 // Rows of a selection block (masks and divisors worked out in vectors for the chains at
 // those rows). Blocks of 128 or 256 rows were no faster in the caches and slower beyond.
 constexpr std::int32_t kSelectionRows = 32;
-// A selection block is sparse where at most kSparseBlockRows of its rows enter selected
-// (or leave, where none enter); the next one is then worked out tile by tile as the
-// chains move, and so are the ones after it while at most kSparseTiles of a block's
-// tiles have a row leaving or entering selected.
-constexpr double kSparseBlockRows = 1;
-constexpr int kSparseTiles = 2;
+// The one density rule: rows are sparse where at most one in kSparseSpacing enters
+// selected (or leaves, where none enter). There the groups move tile by tile and a lone
+// column a vector at a time, each only where a row leaves or enters selected, and beyond
+// the caches the groups run single chains (selection.h says where each is judged). 16
+// is the lone column's rule as it was tuned (4 rows in 64); the groups' before it (1 row
+// in 32 to start, while at most 2 tiles of 8 moved) ran 1 row in 100 no faster.
+constexpr std::int32_t kSparseSpacing = 16;
 // Restricted groups that advance one selection block together in the caches. Sharing one
 // block among up to four groups took restricted / plain from about 1.3 to 1.25 in the
 // caches, and from 1.24-1.40 to 1.04-1.16 on 100 x 10000.
@@ -39,10 +40,6 @@ constexpr std::int64_t kPage = 4096, kNear = 512, kApart = 1024;
 // few KiB of stack, in the first-level cache, between the passes over them. Cutting the
 // plain average into calls of 32 rows cost 1.21x its time, of 64 rows 1.07x.
 constexpr std::int32_t kBlockRows = 64;
-// A lone column's block of kBlockRows rows whose selection has at most this many rows
-// entering selected (or leaving, where none enter) is sparse: walked a vector at a time,
-// the chain moving only where a row leaves or enters selected.
-constexpr double kSparseRows = 4;
 // The rows of the next block whose selection the chained passes gauge (the first ones).
 constexpr std::int32_t kGaugedRows = 16;
 // How far ahead of the lead and output rows a lone column requests its data: its chain of

@@ -187,7 +187,7 @@ std::int32_t chainBlocks(Column& column, std::int32_t rows, double divisor, doub
             if (kEmits && done > 0) emitAll(previous, B, k ^ 1);
             if constexpr (kChoose) flaggedNext = chooseBlock<kMoves, Isa, kWalks>(next, nextRows, leave[k ^ 1], enter[k ^ 1], counts[k ^ 1], count);
         }
-        if (kWalks && nextRows > 0 && flaggedNext <= kSparseRows) {
+        if (kWalks && nextRows > 0 && sparseRows(flaggedNext, B)) {
             // The next block is sparse: this one is the last, and the count is its own.
             nextRows = 0;
             count = Isa::all(counts[k][n - 1]);
@@ -257,11 +257,10 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
         if constexpr (kEmits) Isa::store(y + i, passes ? Isa::load(own + i) : quotient);
     };
     std::int32_t done = 0;
-    int moving = 0;
-    for (std::int32_t n = 0; done < rows && flagged <= kSparseRows; done += n) {
+    for (std::int32_t n = 0; done < rows && sparseRows(flagged, B); done += n) {
         n = smaller(B, rows - done);
         flagged = 0.0;
-        std::int32_t i = walkStill<kMoves, Isa>(enterV, leaveV, done, done + n, moving,
+        std::int32_t i = walkStill<kMoves, Isa>(enterV, leaveV, done, done + n,
                                                 [&](std::int32_t r) { step(Isa{}, r); }, still);
         for (; i < done + n; ++i) step(Scalar{}, i);
     }

@@ -78,6 +78,10 @@ ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving
     return R::any(R::selected(flags));
 }
 
+// Whether rows of which `flagged` enter selected (or leave, where none enter) are sparse:
+// the one density rule (engine_tuning.h).
+inline bool sparseRows(double flagged, double rows) { return flagged * kSparseSpacing <= rows; }
+
 // The still/step walk, the one way both runners move under a sparse selection: rows
 // [i, end) a vector of Isa::kLanes rows at a time. Where no row of the vector leaves or
 // enters selected, every operand would be +0.0, so the running sums and the count stand
@@ -85,13 +89,12 @@ ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving
 // quotient already worked out or, where the window selects nothing, each row's own
 // input. Elsewhere step(i) takes the rows' whole steps and settles what still rows take
 // from then on. Only the selection decides which. Returns the first row left (fewer than
-// a vector), and counts the vectors that stepped in `moving`.
+// a vector).
 template <unsigned kMoves, class Isa, class Step, class Still>
 ZORVAN_ALWAYS_INLINE std::int32_t walkStill(const double* entering, const double* leaving, std::int32_t i,
-                                            std::int32_t end, int& moving, Step step, Still still) {
+                                            std::int32_t end, Step step, Still still) {
     for (; end - i >= Isa::kLanes; i += Isa::kLanes) {
         if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
-            ++moving;
             step(i);
         } else {
             still(i);
@@ -111,8 +114,8 @@ double laneTotal(typename Isa::V a) {
 }
 
 // Whether the restricted average's groups should give way to single chains: beyond the
-// caches, under a selection sparse enough that most tiles stand still (at most one row in
-// kSelectionRows selected), the rows mostly pass their input through or take one
+// caches, under a selection sparse enough that most tiles stand still (the density
+// rule, over the rows gauged), the rows mostly pass their input through or take one
 // quotient, and the memory sets the pace: there groups of four columns kept up with it
 // better than groups of eight (docs/performance.md). Only the speed depends on it, so it
 // looks at stretches of rows spread over the column: reading the whole selection first
@@ -140,7 +143,7 @@ bool sparseBeyondCaches(const double* v, std::int32_t M, std::int32_t N) {
         }
         selected += laneTotal<Isa>(flagged) + rest;
     }
-    return selected * kSelectionRows <= static_cast<double>(stretches) * rows;
+    return sparseRows(selected, static_cast<double>(stretches) * rows);
 }
 
 }  // namespace

@@ -78,12 +78,12 @@ Block sparseSelection(std::size_t size, std::size_t every, std::mt19937_64& rand
     return v;
 }
 
-// Stretches of 192 rows by turns at either side of the density rules, so that the walks
-// hand over there: 1 row in 32 selected, then 2 (the groups' rule); 4 in 64, then 5 (the
-// lone column's); none, then all. It starts sparse, so the first block hands over too,
-// and where a column's length cuts a stretch the last one does.
+// Stretches of 192 rows by turns at either side of the density rule (one row in 16), so
+// that the walks hand over there: 2 rows in 32 selected, then 3 (a selection block); 4
+// in 64, then 5 (a lone column's block); none, then all. It starts sparse, so the first
+// block hands over too, and where a column's length cuts a stretch the last one does.
 Block densityStretches(std::size_t size) {
-    const std::size_t selected[] = {1, 2, 4, 5, 0, 64}, outOf[] = {32, 32, 64, 64, 64, 64};
+    const std::size_t selected[] = {2, 3, 4, 5, 0, 64}, outOf[] = {32, 32, 64, 64, 64, 64};
     Block v(size, 0.0);
     for (std::size_t r = 0; r < size; ++r) {
         const std::size_t k = r / 192 % std::size(selected);
