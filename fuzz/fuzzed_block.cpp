@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace fuzz {
@@ -215,8 +216,22 @@ void selectionFlags(ByteStream& in, FuzzedBlock& block, unsigned kind) {
         case 2:
             for (double& flag : block.v) flag = flagValue(in);
             break;
-        case 3:
         case 4: {
+            // Stretches of 16 to 256 rows at either side of the density rule (one row in
+            // 16 selected): each selects a row every 8, 15, 16, 17 or 32 rows, or none, or
+            // every row, so that the walks hand over both ways within one column.
+            static const std::size_t kSpacing[] = {8, 15, 16, 17, 32, 0, 1};
+            const auto spacings = static_cast<std::int64_t>(std::size(kSpacing));
+            for (std::size_t r = 0; r < M;) {
+                const std::size_t run = static_cast<std::size_t>(16 + in.pick(241));
+                const std::size_t spacing = kSpacing[in.pick(spacings)];
+                for (std::size_t end = std::min(M, r + run); r < end; ++r) {
+                    if (spacing != 0 && r % spacing == 0) block.v[r] = in.pick(4) == 0 ? flagValue(in) : 1.0;
+                }
+            }
+            break;
+        }
+        case 3: {
             // Runs of selected and unselected rows, some longer than the window.
             const std::int64_t longest = std::clamp<std::int64_t>(2 * std::int64_t{block.W} + 2, 2, 4096);
             bool selected = in.byte() & 1u;
