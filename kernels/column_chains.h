@@ -312,7 +312,7 @@ struct Groups {
             for (int c = 0; c < kCount; ++c) blockOf[c] = lag > 0 ? &blocks[c] : &blocks[0];
             // A block's density decides how the next one is worked out (where the chains
             // share one): after a sparse block, tile by tile as the chains move, each
-            // group for itself from the same count, while few tiles move.
+            // group for itself from the same count, while the rows stay sparse.
             bool sparse = false;
             // Steps of `rows`, not of kSelectionRows, which could pass 2^31 - 1.
             for (std::int32_t done = 0, rows = 0; done < n; done += rows) {

@@ -6,11 +6,11 @@
 // rows are flagged (how dense the selection is), and whether any row of a vector leaves or
 // enters selected (where none does, a running sum and its count stand still).
 //
-// Where a selection is judged sparse, and what each runner does then (the sizes in
-// engine_tuning.h):
+// Where a selection is judged sparse, by the one rule sparseRows (below), and what each
+// runner does then (the sizes in engine_tuning.h):
 // - before the groups start, beyond the caches (sparseBeyondCaches, below): single chains;
 // - the groups, after each selection block (selectBlock in column_chains.h): the next
-//   blocks tile by tile as the chains move (moveSparse), while few tiles move;
+//   blocks tile by tile as the chains move (moveSparse), while they stay sparse;
 // - the lone column, as its chained passes choose the next block's operands (chainBlocks
 //   in lone_column.h): the next blocks a vector at a time (walkSparse), until one is not.
 // Both sparse walks are the one still/step walk below (walkStill), each runner saying what

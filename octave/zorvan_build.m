@@ -68,6 +68,8 @@ if isOctave
     for k = 1:numel(common)
         compileIn(outdir, [flags, includes, {'-c', '-o', objects{k}, common{k}}], 'the kernels');
     end
+else
+    includes = strcat('-I', includeFolders);
 end
 for i = 1:numel(names)
     name = names{i};
@@ -80,7 +82,6 @@ for i = 1:numel(names)
         compileIn(outdir, [flags, {'-o', [name '.oct'], gateways{i}}, objects], name);
     else
         sources = [{fullfile(root, 'mex', [name '.cpp'])}, common];
-        includes = strcat('-I', includeFolders);
         mex('-compatibleArrayDims', flags{:}, includes{:}, ...
             '-outdir', outdir, '-output', name, sources{:});
         copyfile(fullfile(here, [name '.m']), outdir);
