@@ -127,11 +127,11 @@ void runCase(benchmark::State& state, Case c, const ColumnPath* path) {
         std::memcpy(b.y.data(), b.x.data(), cells * sizeof(double));
         benchmark::ClobberMemory();
         const auto copied = Clock::now();
-        movingAverageColumnsOn(*path, b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
+        path->plain(b.x.data(), b.y.data(), c.M, c.N, c.W, c.S);
         benchmark::ClobberMemory();
         const auto plain = Clock::now();
         if (restricted) {
-            restrictedMovingAverageColumnsOn(*path, b.x.data(), v, b.y.data(), c.M, c.N, c.W, c.S);
+            path->restricted(b.x.data(), v, b.y.data(), c.M, c.N, c.W, c.S);
             benchmark::ClobberMemory();
         }
         const auto averaged = Clock::now();

@@ -121,10 +121,9 @@ std::string differenceOnAnyPath(const std::vector<double>& x, const std::vector<
         const std::vector<double> selection(flags);
         std::vector<double> y(size, unwrittenMarker());
         if (v == nullptr) {
-            movingAverageColumnsOn(path, input.data(), y.data(), M, N, W, S);
+            path.plain(input.data(), y.data(), M, N, W, S);
         } else {
-            restrictedMovingAverageColumnsOn(path, input.data(), selection.data(), y.data(), M,
-                                             N, W, S);
+            path.restricted(input.data(), selection.data(), y.data(), M, N, W, S);
         }
         const std::string name = path.name;
         const std::string difference = firstDifference(y, reference, rows, &arithmetic);

@@ -28,7 +28,6 @@ struct Avx {
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
     static V andBits(V a, V b) { return _mm256_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm256_or_pd(a, b); }
-    static V broadcast(const double* p) { return _mm256_broadcast_sd(p); }
     static bool any(V mask) { return _mm256_movemask_pd(mask) != 0; }
     static double first(V a) { return _mm256_cvtsd_f64(a); }
     // carry + the running sums of a's lanes, and carry becomes the last of them in all.
@@ -43,7 +42,9 @@ struct Avx {
     static V ramp(double first, double step) {
         return _mm256_set_pd(first + 3 * step, first + 2 * step, first + step, first);
     }
-    static void prefetch(const double* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
+    static void prefetch(const double* p) {
+        _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
+    }
 
     static V load(const double* p) { return _mm256_loadu_pd(p); }
     static void store(double* p, V a) { _mm256_storeu_pd(p, a); }
@@ -68,14 +69,17 @@ struct Avx {
         const double* p2 = p1 + stride;
         const double* p3 = p2 + stride;
         // Columns 0 and 2 in one vector, 1 and 3 in another, two rows at a time.
-        const V c02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p2), 1);
-        const V c13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p1)), _mm_loadu_pd(p3), 1);
-        const V d02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2)), _mm_loadu_pd(p2 + 2), 1);
-        const V d13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p1 + 2)), _mm_loadu_pd(p3 + 2), 1);
+        const V c02 = loadHalves(p, p2), c13 = loadHalves(p1, p3);
+        const V d02 = loadHalves(p + 2, p2 + 2), d13 = loadHalves(p1 + 2, p3 + 2);
         rows[0] = _mm256_unpacklo_pd(c02, c13);
         rows[1] = _mm256_unpackhi_pd(c02, c13);
         rows[2] = _mm256_unpacklo_pd(d02, d13);
         rows[3] = _mm256_unpackhi_pd(d02, d13);
+    }
+    // Two doubles at low, then two at high.
+    static V loadHalves(const double* low, const double* high) {
+        const __m256d wide = _mm256_castpd128_pd256(_mm_loadu_pd(low));
+        return _mm256_insertf128_pd(wide, _mm_loadu_pd(high), 1);
     }
     static void storeTile(double* p, std::size_t stride, const V rows[4]) {
         // Rows 0, 1 give columns (0, 2) and (1, 3) two rows deep; rows 2, 3 the next two.

@@ -1,15 +1,14 @@
 // The ways the multi-column averages can run, listed once: dispatch, tests, fuzzers and
 // benchmarks all go through columnPaths(). movingAverageColumns and
-// restrictedMovingAverageColumns take the first path the processor can run; the entries
-// below take the path as an argument instead.
+// restrictedMovingAverageColumns take the first path the processor can run.
 #ifndef ZORVAN_KERNELS_COLUMN_PATHS_H
 #define ZORVAN_KERNELS_COLUMN_PATHS_H
 
 #include <cstddef>
 #include <cstdint>
 
-// A path's two entry points: every column of the block, as movingAverageColumns and
-// restrictedMovingAverageColumns, for any M, W and S.
+// A path's two entry points, as movingAverageColumns and restrictedMovingAverageColumns
+// (any M, W and S), to be called only where the path is available.
 using PlainColumnsEntry = void(const double* x, double* y, std::int32_t M, std::int32_t N,
                                std::int32_t W, std::int32_t S);
 using RestrictedColumnsEntry = void(const double* x, const double* v, double* y, std::int32_t M,
@@ -35,13 +34,5 @@ ColumnPaths columnPaths();
 
 // The first available path.
 const ColumnPath& fastestColumnPath();
-
-// As movingAverageColumns and restrictedMovingAverageColumns, on the given path, which
-// must be available; any M, W and S.
-void movingAverageColumnsOn(const ColumnPath& path, const double* x, double* y, std::int32_t M,
-                            std::int32_t N, std::int32_t W, std::int32_t S);
-void restrictedMovingAverageColumnsOn(const ColumnPath& path, const double* x, const double* v,
-                                      double* y, std::int32_t M, std::int32_t N, std::int32_t W,
-                                      std::int32_t S);
 
 #endif

@@ -93,17 +93,6 @@ const ColumnPath& fastestColumnPath() {
     return kPaths[0];  // not reached: the last path is always available
 }
 
-void movingAverageColumnsOn(const ColumnPath& path, const double* x, double* y, std::int32_t M,
-                            std::int32_t N, std::int32_t W, std::int32_t S) {
-    path.plain(x, y, M, N, W, S);
-}
-
-void restrictedMovingAverageColumnsOn(const ColumnPath& path, const double* x, const double* v,
-                                      double* y, std::int32_t M, std::int32_t N, std::int32_t W,
-                                      std::int32_t S) {
-    path.restricted(x, v, y, M, N, W, S);
-}
-
 void movingAverageColumns(const double* x, double* y, std::int32_t M, std::int32_t N,
                           std::int32_t W, std::int32_t S) {
     fastestColumnPath().plain(x, y, M, N, W, S);

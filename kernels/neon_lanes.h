@@ -33,7 +33,6 @@ struct Neon {
     static V orBits(V a, V b) {
         return vreinterpretq_f64_u64(vorrq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
     }
-    static V broadcast(const double* p) { return vld1q_dup_f64(p); }
     static bool any(V mask) { return vmaxvq_u32(vreinterpretq_u32_f64(mask)) != 0; }
     static double first(V a) { return vgetq_lane_f64(a, 0); }
     // carry + (a0, a0 + a1), and carry becomes its last lane in both.
@@ -42,7 +41,9 @@ struct Neon {
         carry = vdupq_laneq_f64(sums, 1);
         return sums;
     }
-    static V ramp(double first, double step) { return vsetq_lane_f64(first + step, vdupq_n_f64(first), 1); }
+    static V ramp(double first, double step) {
+        return vsetq_lane_f64(first + step, vdupq_n_f64(first), 1);
+    }
     static void prefetch(const double* p) { Scalar::prefetch(p); }
 
     static V load(const double* p) { return vld1q_f64(p); }

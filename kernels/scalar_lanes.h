@@ -30,7 +30,6 @@ struct Scalar {
     static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
     static V andBits(V a, V b) { return fromBits(bits(a) & bits(b)); }
     static V orBits(V a, V b) { return fromBits(bits(a) | bits(b)); }
-    static V broadcast(const double* p) { return *p; }
     static bool any(V mask) { return bits(mask) != 0; }
     static double first(V a) { return a; }
     // carry + a, and carry becomes it.

@@ -1,20 +1,17 @@
 // The selection, as both runners read it (the groups' in column_chains.h, the lone
-// column's in lone_column.h): a row selects where its flag has any bit set but the sign
-// (!= 0.0, NaN included). Worked out in vectors of consecutive rows, off the chains: the
-// masks of the leaving and entering rows' flags, the window's count of selected rows after
-// each row (a running sum of whole numbers, exact in any order), the gauge of how many
-// rows are flagged (how dense the selection is), and whether any row of a vector leaves or
-// enters selected (where none does, a running sum and its count stand still).
+// column's in lone_column.h). A row selects where its flag has any bit set but the sign
+// (!= 0.0, NaN included). In vectors of consecutive rows, off the chains: the masks of
+// the leaving and entering rows' flags, the window's count of selected rows after each
+// row (whole numbers, exact in any order), and a gauge of how dense the selection is.
+// The count belongs to the runner: one for a group of chains, one per lagged chain, one
+// for a lone column.
 //
-// Where a selection is judged sparse, by the one rule sparseRows (below), and what each
-// runner does then (the sizes in engine_tuning.h):
-// - before the groups start, beyond the caches (sparseBeyondCaches, below): single chains;
-// - the groups, after each selection block (selectBlock in column_chains.h): the next
-//   blocks tile by tile as the chains move (moveSparse), while they stay sparse;
-// - the lone column, as its chained passes choose the next block's operands (chainBlocks
-//   in lone_column.h): the next blocks a vector at a time (walkSparse), until one is not.
-// Both sparse walks are the one still/step walk below (walkStill), each runner saying what
-// a step and a still vector are for it.
+// One density rule (sparseRows) decides, as each runner goes:
+// - beyond the caches, before the groups start (sparseBeyondCaches): single chains;
+// - then each runner's rows in turns (handOver): dense blocks have their selection worked
+//   out ahead of the chains (the groups' selectBlocks, the lone column's chainBlocks)
+//   until one is sparse; sparse blocks are walked (each runner's walkSparse) until one is
+//   not, by the one still/step walk (walkStill).
 #ifndef ZORVAN_KERNELS_SELECTION_H
 #define ZORVAN_KERNELS_SELECTION_H
 
@@ -36,71 +33,44 @@
 
 namespace {
 
-// What the selection does to a block of rows, the same in every lane: per row the masks
-// of the leaving and the entering row's flags, the output row's divisor (the count of
-// selected rows, or 1 where there is none) and a mask of the rows that pass their input
-// through; per tile of kLanes rows whether any row does. Worked out in vectors of
-// consecutive rows, off the chains, once for all chains that stand at those rows.
+// A block of the groups' selection, the same in every lane: per row the masks of the
+// leaving and entering flags, the divisor (the count, or 1 where it is 0) and a mask of
+// the rows that pass their input through; per tile of kLanes rows whether any does.
 struct SelectionBlock {
     double leaveMask[kSelectionRows], enterMask[kSelectionRows];
     double divisor[kSelectionRows], passes[kSelectionRows];
     bool tilePasses[kSelectionRows];  // by tile, or by row where rows go one by one
 };
 
-// The window's count of selected rows after each of R::kLanes rows, given the masks of
-// their entering and leaving flags; `count` holds the count before them in every lane,
-// and after them on return. The counts are whole numbers, so their sums are exact.
+// The selection of R::kLanes rows: the masks of their flags, and the counts after each.
+template <class R>
+struct RowsSelected {
+    typename R::V entering, leaving, counts;
+};
+
+// The selection of R::kLanes rows from enterRow and leaveRow of v (only those kMoves
+// reads: no pointer to rows not read). `count` holds the count before them in every lane,
+// and after them on return. `flagged`, if given, adds up the rows that enter selected (or
+// leave, where none enter): how dense they are.
 template <unsigned kMoves, class R>
-ZORVAN_ALWAYS_INLINE typename R::V countAfter(typename R::V entering, typename R::V leaving, typename R::V& count) {
-    const typename R::V one = R::all(1.0);
-    typename R::V change = R::all(0.0);
-    if constexpr ((kMoves & kEnter) != 0) change = R::andBits(entering, one);
-    if constexpr ((kMoves & kLeave) != 0) change = R::sub(change, R::andBits(leaving, one));
-    return R::runningSum(change, count);
-}
-
-// Adds up, by lane, the selected rows among those entering (or, where none enter,
-// leaving): how dense the selection is.
-template <unsigned kMoves, class R>
-ZORVAN_ALWAYS_INLINE void gaugeRows(typename R::V entering, typename R::V leaving, typename R::V& flagged) {
-    flagged = R::add(flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, R::all(1.0)));
-}
-
-// Whether any of rows i .. i + R::kLanes - 1 leaves or enters selected, given the flags
-// of the rows entering and leaving (only those kMoves reads). The flags' bits are or-ed
-// and tested once: a flag selects where it has any bit but the sign set (!= 0.0, NaN
-// included), and so does their or.
-template <unsigned kMoves, class R>
-ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving, std::int32_t i) {
-    typename R::V flags = R::all(0.0);
-    if constexpr ((kMoves & kEnter) != 0) flags = R::load(entering + i);
-    if constexpr ((kMoves & kLeave) != 0) flags = R::orBits(flags, R::load(leaving + i));
-    return R::any(R::selected(flags));
-}
-
-// Whether rows of which `flagged` enter selected (or leave, where none enter) are sparse:
-// the one density rule (engine_tuning.h).
-inline bool sparseRows(double flagged, double rows) { return flagged * kSparseSpacing <= rows; }
-
-// The still/step walk, the one way both runners move under a sparse selection: rows
-// [i, end) a vector of Isa::kLanes rows at a time. Where no row of the vector leaves or
-// enters selected, every operand would be +0.0, so the running sums and the count stand
-// still, and so does every output row's value: still(i) writes the vector's rows, the
-// quotient already worked out or, where the window selects nothing, each row's own
-// input. Elsewhere step(i) takes the rows' whole steps and settles what still rows take
-// from then on. Only the selection decides which. Returns the first row left (fewer than
-// a vector).
-template <unsigned kMoves, class Isa, class Step, class Still>
-ZORVAN_ALWAYS_INLINE std::int32_t walkStill(const double* entering, const double* leaving, std::int32_t i,
-                                            std::int32_t end, Step step, Still still) {
-    for (; end - i >= Isa::kLanes; i += Isa::kLanes) {
-        if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
-            step(i);
-        } else {
-            still(i);
-        }
+ZORVAN_ALWAYS_INLINE RowsSelected<R> selectRows(const double* v, std::int64_t enterRow,
+                                                std::int64_t leaveRow, typename R::V& count,
+                                                typename R::V* flagged) {
+    using V = typename R::V;
+    const V one = R::all(1.0);
+    V entering = R::all(0.0), leaving = R::all(0.0), change = R::all(0.0);
+    if constexpr ((kMoves & kEnter) != 0) {
+        entering = R::selected(R::load(v + enterRow));
+        change = R::andBits(entering, one);
     }
-    return i;
+    if constexpr ((kMoves & kLeave) != 0) {
+        leaving = R::selected(R::load(v + leaveRow));
+        change = R::sub(change, R::andBits(leaving, one));
+    }
+    if (flagged != nullptr) {
+        *flagged = R::add(*flagged, R::andBits((kMoves & kEnter) != 0 ? entering : leaving, one));
+    }
+    return {entering, leaving, R::runningSum(change, count)};
 }
 
 // The sum of a vector's lanes (whole numbers: exact in any order).
@@ -113,37 +83,87 @@ double laneTotal(typename Isa::V a) {
     return total;
 }
 
-// Whether the restricted average's groups should give way to single chains: beyond the
-// caches, under a selection sparse enough that most tiles stand still (the density
-// rule, over the rows gauged), the rows mostly pass their input through or take one
-// quotient, and the memory sets the pace: there groups of four columns kept up with it
-// better than groups of eight (docs/performance.md). Only the speed depends on it, so it
-// looks at stretches of rows spread over the column: reading the whole selection first
-// cost 6 % of the average on 1e5 x 16.
+// select(lanes, i, counts, flagged) for rows [0, n) in vectors of Isa, then one by one
+// (lanes is Isa{}, then Scalar{}), `count` carried through; returns the rows gauged. (A
+// call per block, not forced inline: at -O0 that kept exception cleanups in AVX code.)
+template <class Isa, class Select>
+double selectInVectors(std::int32_t n, double& count, const Select& select) {
+    typename Isa::V counts = Isa::all(count), flagged = Isa::all(0.0);
+    std::int32_t i = 0;
+    for (; n - i >= Isa::kLanes; i += Isa::kLanes) select(Isa{}, i, counts, flagged);
+    count = Isa::first(counts);  // all lanes are equal
+    double rest = 0.0;
+    for (; i < n; ++i) select(Scalar{}, i, count, rest);
+    return laneTotal<Isa>(flagged) + rest;
+}
+
+// The one density rule: whether `rows` rows, `flagged` of them gauged selected, are sparse.
+inline bool sparseRows(double flagged, double rows) { return flagged * kSparseSpacing <= rows; }
+
+// Whether a phase's rows can be walked (walkStill): rows leave or enter.
+template <unsigned kMoves>
+constexpr bool walksStill = (kMoves & (kLeave | kEnter)) != 0;
+
+// A runner's n rows in turns, dense and sparse, starting as `sparse` says: each turn
+// does at least a block and returns the rows it did before the density changed.
+template <class Dense, class Sparse>
+ZORVAN_ALWAYS_INLINE void handOver(std::int32_t n, bool sparse, Dense dense, Sparse walk) {
+    for (std::int32_t done = 0; done < n; sparse = !sparse) {
+        done += sparse ? walk(n - done) : dense(n - done);
+    }
+}
+
+// Whether any of rows i .. i + R::kLanes - 1 leaves or enters selected (only the flags
+// kMoves reads). The flags' or selects where any of them does: one test.
+template <unsigned kMoves, class R>
+ZORVAN_ALWAYS_INLINE bool anyMoves(const double* entering, const double* leaving, std::int32_t i) {
+    typename R::V flags = R::all(0.0);
+    if constexpr ((kMoves & kEnter) != 0) flags = R::load(entering + i);
+    if constexpr ((kMoves & kLeave) != 0) flags = R::orBits(flags, R::load(leaving + i));
+    return R::any(R::selected(flags));
+}
+
+// The still/step walk, the one way both runners move under a sparse selection: rows
+// [i, end) a vector at a time. Where no row of the vector leaves or enters selected, every
+// operand would be +0.0: the sums, the count and every output row's value stand still,
+// and still(i) writes the rows (the quotient settled, or each row's own input where the
+// window selects nothing). Elsewhere step(i) takes the rows' whole steps and settles what
+// still rows take. Only the selection decides which. Returns the first row left.
+template <unsigned kMoves, class Isa, class Step, class Still>
+ZORVAN_ALWAYS_INLINE std::int32_t walkStill(const double* entering, const double* leaving,
+                                            std::int32_t i, std::int32_t end, Step step,
+                                            Still still) {
+    for (; end - i >= Isa::kLanes; i += Isa::kLanes) {
+        if (anyMoves<kMoves, Isa>(entering, leaving, i)) {
+            step(i);
+        } else {
+            still(i);
+        }
+    }
+    return i;
+}
+
+// Whether the restricted groups should give way to single chains: beyond the caches, under
+// a sparse selection, the memory sets the pace and groups of four columns kept up with it
+// better than groups of eight. It gauges stretches spread over the column: reading the
+// whole selection first cost 6 % of the average on 1e5 x 16.
 template <class Isa>
 bool sparseBeyondCaches(const double* v, std::int32_t M, std::int32_t N) {
     const std::size_t data = static_cast<std::size_t>(M) * static_cast<std::size_t>(N) * 8;
     if (data < kBeyondCaches) return false;
-    constexpr std::int32_t kRows = 256, kStretches = 16;
-    const bool whole = M < kRows * kStretches;
-    const std::int32_t stretches = whole ? 1 : kStretches, rows = whole ? M : kRows;
-    double selected = 0.0;
+    const bool whole = M < kGaugedStretchRows * kGaugedStretches;
+    const std::int32_t stretches = whole ? 1 : kGaugedStretches;
+    const std::int32_t rows = whole ? M : kGaugedStretchRows;
+    double flagged = 0.0;
     for (std::int32_t k = 0; k < stretches; ++k) {
-        const double* flags = v + static_cast<std::ptrdiff_t>(k) * (M / stretches);
-        typename Isa::V flagged = Isa::all(0.0);
-        std::int32_t r = 0;
-        for (; rows - r >= Isa::kLanes; r += Isa::kLanes) {
-            const typename Isa::V selectedRows = Isa::selected(Isa::load(flags + r));
-            gaugeRows<kEnter, Isa>(selectedRows, selectedRows, flagged);
-        }
-        double rest = 0.0;
-        for (; r < rows; ++r) {
-            const double selectedRow = Scalar::selected(Scalar::load(flags + r));
-            gaugeRows<kEnter, Scalar>(selectedRow, selectedRow, rest);
-        }
-        selected += laneTotal<Isa>(flagged) + rest;
+        const std::int64_t first = std::int64_t{k} * (M / stretches);
+        double count = 0.0;
+        const auto select = [&](auto lanes, std::int32_t i, auto& counts, auto& gauge) {
+            selectRows<kEnter, decltype(lanes)>(v, first + i, 0, counts, &gauge);
+        };
+        flagged += selectInVectors<Isa>(rows, count, select);
     }
-    return sparseRows(selected, static_cast<double>(stretches) * rows);
+    return sparseRows(flagged, static_cast<double>(stretches) * rows);
 }
 
 }  // namespace

@@ -20,13 +20,14 @@ struct Sse2 {
     static V div(V a, V b) { return _mm_div_pd(a, b); }
     static V max(V a, V b) { return _mm_max_pd(a, b); }
     // Lanes of a where mask is set, of b elsewhere, bit for bit.
-    static V choose(V mask, V a, V b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
+    static V choose(V mask, V a, V b) {
+        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+    }
     // Set where a flag != 0.0 (NaN included: the comparison is unordered-or-unequal).
     static V selected(V flags) { return _mm_cmpneq_pd(flags, _mm_setzero_pd()); }
     static V isZero(V a) { return _mm_cmpeq_pd(a, _mm_setzero_pd()); }
     static V andBits(V a, V b) { return _mm_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm_or_pd(a, b); }
-    static V broadcast(const double* p) { return _mm_load1_pd(p); }
     static bool any(V mask) { return _mm_movemask_pd(mask) != 0; }
     static double first(V a) { return _mm_cvtsd_f64(a); }
     // carry + (a0, a0 + a1), and carry becomes its last lane in both.
@@ -36,11 +37,15 @@ struct Sse2 {
         return sums;
     }
     static V ramp(double first, double step) { return _mm_set_pd(first + step, first); }
-    static void prefetch(const double* p) { _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0); }
+    static void prefetch(const double* p) {
+        _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
+    }
 
     static V load(const double* p) { return _mm_loadu_pd(p); }
     static void store(double* p, V a) { _mm_storeu_pd(p, a); }
-    static V loadRow(const double* p, std::size_t stride) { return _mm_loadh_pd(_mm_load_sd(p), p + stride); }
+    static V loadRow(const double* p, std::size_t stride) {
+        return _mm_loadh_pd(_mm_load_sd(p), p + stride);
+    }
     static void storeRow(double* p, std::size_t stride, V a) {
         _mm_storel_pd(p, a);
         _mm_storeh_pd(p + stride, a);

@@ -37,14 +37,14 @@ const ColumnPath& columnKernels() { return *(columnPaths().end() - 1); }
 
 Block together(const ColumnPath& path, const Block& x, int M, int N, int W, int S) {
     Block y(x.size(), -12345.0);
-    movingAverageColumnsOn(path, x.data(), y.data(), M, N, W, S);
+    path.plain(x.data(), y.data(), M, N, W, S);
     return y;
 }
 
 Block restrictedTogether(const ColumnPath& path, const Block& x, const Block& v, int M, int N, int W,
                          int S) {
     Block y(x.size(), -12345.0);
-    restrictedMovingAverageColumnsOn(path, x.data(), v.data(), y.data(), M, N, W, S);
+    path.restricted(x.data(), v.data(), y.data(), M, N, W, S);
     return y;
 }
 

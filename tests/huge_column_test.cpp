@@ -90,9 +90,9 @@ TEST(HugeColumn, EveryPathAveragesTheLongestColumnAlike) {
         for (const ColumnPath& path : paths) {
             SCOPED_TRACE(std::string(path.name) + (restricted ? ", restricted" : ", plain"));
             if (restricted) {
-                restrictedMovingAverageColumnsOn(path, x.data(), v.data(), y.data(), kRows, 1, W, S);
+                path.restricted(x.data(), v.data(), y.data(), kRows, 1, W, S);
             } else {
-                movingAverageColumnsOn(path, x.data(), y.data(), kRows, 1, W, S);
+                path.plain(x.data(), y.data(), kRows, 1, W, S);
             }
             if (first.empty()) {
                 first.assign(y.data(), y.data() + kBlockCells);
