@@ -145,13 +145,14 @@ function t = checkPaths(t)
 %     rows and under sparse selections, two chains otherwise; with 9 columns, a lone
 %     column beside them.
 %   One column of 6000 or 40000 rows: blocks of 64 rows, each one's operands,
-%     running sum and outputs interleaved with its neighbours'; with a selection of
-%     at most 4 rows in 64 entering, the sparse walk, a vector of rows at a time.
+%     running sum and outputs interleaved with its neighbours'; where at most 1 row
+%     in 16 enters selected (the one density rule), the sparse walk, a vector of rows
+%     at a time.
 %   3000 x 8 to 32 under sparse selections: groups that move only the tiles of rows
-%     where a selected row leaves or enters (at most 1 selected row in 32), four
-%     groups sharing one selection block in the caches.
+%     where a selected row leaves or enters (the same rule, on blocks of 32 rows),
+%     four groups sharing one selection block in the caches.
 %   Selections that turn from dense to sparse and back within a column, in stretches
-%     of 31 to 640 rows, with one row more or less than each density rule allows;
+%     of 31 to 640 rows, with one row more or less than the density rule allows;
 %     windows longer than the column; shifts beyond the window.
 shapes = {
     % M      N   windows [W S; ...]                           selections
