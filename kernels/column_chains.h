@@ -84,8 +84,8 @@ public:
         }
     }
 
-    // Still rows i .. i + L - 1 (walkStill): their input, or each lane's quotient. (Stepped
-    // column to column: offsets for every lane would leave too few registers.)
+    // Still rows i .. i + L - 1 (walkStill): their input, or each lane's quotient (settle).
+    // (Stepped column to column: offsets for every lane would leave too few registers.)
     ZORVAN_ALWAYS_INLINE void stillPassing(std::int32_t i) {
         if constexpr (kEmits) {
             const double* own = own_ + i;
@@ -103,7 +103,7 @@ public:
     }
 
     // What still rows take while the sum and `counts` stand: quotients[lane], each lane's.
-    ZORVAN_ALWAYS_INLINE void standStill(V counts, V* quotients) const {
+    ZORVAN_ALWAYS_INLINE void settle(V counts, V* quotients) const {
         if constexpr (kEmits) {
             double lanes[L];
             Isa::store(lanes, Isa::div(sum_, Isa::max(counts, Isa::all(1.0))));
@@ -156,13 +156,11 @@ private:
 
 // Where kCount chains stand once they have moved `rows` rows, reaching the sums `sum`.
 template <unsigned kMoves, class Isa>
-ZORVAN_ALWAYS_INLINE void passRows(Chain<Isa>* chains, int count, const typename Isa::V* sum,
-                                   std::int32_t rows) {
+ZORVAN_ALWAYS_INLINE void passChainRows(Chain<Isa>* chains, int count,
+                                        const typename Isa::V* sum, std::int32_t rows) {
     for (int c = 0; c < count; ++c) {
         chains[c].sum = sum[c];
-        if constexpr ((kMoves & kLeave) != 0) chains[c].trail += rows;
-        if constexpr ((kMoves & kEnter) != 0) chains[c].lead += rows;
-        if constexpr ((kMoves & kEmit) != 0) chains[c].out += rows;
+        passRows<kMoves>(chains[c], rows);
     }
 }
 
@@ -193,7 +191,7 @@ void moveChains(Chain<Isa>* chains, std::int32_t rows, const double* divisors, d
         first.row(i);
         if constexpr (kCount == 2) second.row(i);
     }
-    passRows<kMoves>(chains, kCount, sum, rows);
+    passChainRows<kMoves>(chains, kCount, sum, rows);
 }
 
 // Moves a group of kCount chains `rows` rows (at most a block) by the still/step walk:
@@ -213,12 +211,12 @@ double moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selec
     // selects nothing (a branch, not a choice: the rows that average read no input).
     V counts = Isa::all(selected), quotients[kCount][L];
     bool passing = false;
-    const auto standStill = [&] {
+    const auto settle = [&] {
         passing = Isa::first(counts) == 0.0;
-        first.standStill(counts, quotients[0]);
-        if constexpr (kCount == 2) second.standStill(counts, quotients[kLast]);
+        first.settle(counts, quotients[0]);
+        if constexpr (kCount == 2) second.settle(counts, quotients[kLast]);
     };
-    standStill();
+    settle();
     const double* const entering = chain.v + chain.lead;
     const double* const leaving = chain.v + chain.trail;
     V flagged = Isa::all(0.0);
@@ -226,7 +224,7 @@ double moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selec
         selectBlockRows<kMoves, Isa>(chain, r, counts, flagged, block);
         first.tile(r);
         if constexpr (kCount == 2) second.tile(r);
-        standStill();
+        settle();
     };
     const auto still = [&](std::int32_t r) {
         if (passing) {
@@ -247,7 +245,7 @@ double moveSparse(Chain<Isa>* chains, std::int32_t rows, double& selected, Selec
         first.row(i);
         if constexpr (kCount == 2) second.row(i);
     }
-    passRows<kMoves>(chains, kCount, sum, rows);
+    passChainRows<kMoves>(chains, kCount, sum, rows);
     return laneTotal<Isa>(flagged) + rest;
 }
 

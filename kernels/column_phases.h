@@ -35,6 +35,14 @@ enum Moves : unsigned {
     kEmit = 4,   // the output row is written: the sum over its divisor
 };
 
+// Where a chain or a lone column stands once it has moved `rows` rows of a phase.
+template <unsigned kMoves, class Place>
+void passRows(Place& place, std::int32_t rows) {
+    if constexpr ((kMoves & kLeave) != 0) place.trail += rows;
+    if constexpr ((kMoves & kEnter) != 0) place.lead += rows;
+    if constexpr ((kMoves & kEmit) != 0) place.out += rows;
+}
+
 // The rows of each phase, in order; the lead and the trail start at `first`, the output
 // row at 0. Both averages have the same phases: the restricted one differs only in its
 // operands and divisors, which its selection chooses.

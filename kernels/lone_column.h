@@ -109,9 +109,7 @@ template <unsigned kMoves>
 std::int32_t passColumnRows(Column& column, std::int32_t rows, double sum, double count) {
     column.sum = sum;
     column.selected = count;
-    if constexpr ((kMoves & kLeave) != 0) column.trail += rows;
-    if constexpr ((kMoves & kEnter) != 0) column.lead += rows;
-    if constexpr ((kMoves & kEmit) != 0) column.out += rows;
+    passRows<kMoves>(column, rows);
     return rows;
 }
 
@@ -270,11 +268,11 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
     double* y = kEmits ? column.y + column.out : nullptr;
     double sum = column.sum, count = column.selected;
     // What still rows take: their input where the window selects nothing, or `quotient`.
-    bool passes = false;
+    bool passing = false;
     typename Isa::V quotient = Isa::all(0.0);
     auto settle = [&] {
-        passes = count == 0.0;
-        quotient = Isa::all(sum / (passes ? 1.0 : count));
+        passing = count == 0.0;
+        quotient = Isa::all(sum / (passing ? 1.0 : count));
     };
     settle();
     double flagged = 0.0;
@@ -291,7 +289,7 @@ std::int32_t walkSparse(Column& column, std::int32_t rows) {
         settle();
     };
     const auto still = [&](std::int32_t i) {
-        if constexpr (kEmits) Isa::store(y + i, passes ? Isa::load(own + i) : quotient);
+        if constexpr (kEmits) Isa::store(y + i, passing ? Isa::load(own + i) : quotient);
     };
     std::int32_t done = 0;
     for (std::int32_t n = 0; done < rows && sparseRows(flagged, kBlockRows); done += n) {
