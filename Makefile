@@ -34,17 +34,26 @@ WERROR ?= OFF
 WINDOWS ?= ON
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# What configuring any native build needs (GoogleTest: the tests are part of it).
+BUILD_PACKAGES := cmake make g++ libgtest-dev
 # Octave with mkoctfile and mex.h (octave-dev, which liboctave-dev stands for), gnuplot
-# without a GUI for headless plots, the FreeSans font Octave renders text with, and the
-# parallel package with what its loopback cluster test uses (ip, ss, pkill).
-OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf octave-parallel iproute2 procps
+# without a GUI for headless plots and the FreeSans font Octave renders text with: what
+# the demo, the Octave builds and the Octave benchmarks use.
+OCTAVE_PACKAGES := octave octave-dev gnuplot-nox fonts-freefont-otf
+# Only the suites: the parallel package with what its loopback cluster test uses (ip, ss,
+# pkill).
+OCTAVE_TEST_PACKAGES := octave-parallel iproute2 procps
 # The Windows cross build, and Wine to run its suite: make test tests the deliverables.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix
 WINE_PACKAGES := wine wine64
-PACKAGES := cmake make g++ libgtest-dev $(OCTAVE_PACKAGES) \
+OCTAVE_BUILD_PACKAGES := $(BUILD_PACKAGES) $(OCTAVE_PACKAGES)
+PACKAGES := $(OCTAVE_BUILD_PACKAGES) $(OCTAVE_TEST_PACKAGES) \
             $(if $(filter ON,$(WINDOWS)),$(WINDOWS_PACKAGES) $(WINE_PACKAGES))
 CONFIGURE_DEFAULT := cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR) \
                      -DZORVAN_WINDOWS_SUITE=$(WINDOWS)
+# The Octave targets ask for no Windows suite: it runs where MinGW-w64 and Wine are found.
+CONFIGURE_OCTAVE := cmake --preset default -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR) \
+                    -DZORVAN_WINDOWS_SUITE=$(if $(filter ON,$(WINDOWS)),AUTO,OFF)
 
 ARM_PACKAGES := cmake make g++-aarch64-linux-gnu qemu-user libgtest-dev
 CLANG_PACKAGES := clang libclang-rt-14-dev
@@ -57,12 +66,15 @@ BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_min_time=0.05 --benchmark_re
 OCTAVE_DIR ?= build/octave
 OCTAVE_MEX_DIR ?= build/octave-mex
 
-.PHONY: all deps build test test-asan test-arm64 test-octave-versions octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
+.PHONY: all deps deps-octave build test test-asan test-arm64 test-octave-versions octave package demo windows dist deps-windows fuzz bench bench-octave accuracy clean
 
 all: build
 
 deps:
 	@scripts/ensure-packages.sh $(PACKAGES)
+
+deps-octave:
+	@scripts/ensure-packages.sh $(OCTAVE_BUILD_PACKAGES)
 
 build: deps
 	$(CONFIGURE_DEFAULT)
@@ -91,8 +103,8 @@ test-octave-versions: deps
 	$(CONFIGURE_DEFAULT)
 	cmake --build --preset default -j $(JOBS) --target zorvan_octave_versions
 
-octave package demo: deps
-	$(CONFIGURE_DEFAULT)
+octave package demo: deps-octave
+	$(CONFIGURE_OCTAVE)
 	cmake --build --preset default -j $(JOBS) --target zorvan_$@
 
 windows: deps
@@ -116,7 +128,7 @@ fuzz:
 	scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 bench:
-	@scripts/ensure-packages.sh $(PACKAGES) $(BENCH_PACKAGES)
+	@scripts/ensure-packages.sh $(OCTAVE_BUILD_PACKAGES) $(BENCH_PACKAGES)
 	cmake --preset release -DZORVAN_BENCHMARKS=ON -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
 	cmake --build --preset release -j $(JOBS) --target zorvan_bench
 	@echo "Note: \"Library was built as DEBUG\" below is about Debian's build of Google Benchmark;"
