@@ -12,8 +12,8 @@
 #                   debootstrap and kept in /var/cache/zorvan/chroots (root only)
 #   make demo       build for Octave and run the demo: a table, and build/demo.png
 #   make windows    build/windows/Zorvan.mexw64 and ZorvanRestricted.mexw64 (MinGW-w64)
-#   make dist       the bundles users take, in build/dist: the Windows zip and the
-#                   Octave package
+#   make dist       the bundles users take, in build/dist: the Windows and Linux zips
+#                   for MATLAB and the Octave package
 #   make fuzz       build the fuzzers (clang, libFuzzer), replay fuzz/corpus, then fuzz
 #                   both gateways for FUZZ_SECONDS (default 60); then the same for the
 #                   multi-column paths (fuzz/columns-corpus); a finding fails
@@ -113,9 +113,10 @@ windows: deps
 	cmake --build --preset windows -j $(JOBS) --target Zorvan ZorvanRestricted
 
 dist: package
+	cmake --build --preset default -j $(JOBS) --target zorvan_glnxa64_bundle
 	@scripts/ensure-packages.sh $(WINDOWS_PACKAGES)
 	cmake --preset windows -DZORVAN_WARNINGS_AS_ERRORS=$(WERROR)
-	cmake --build --preset windows -j $(JOBS) --target zorvan_windows_bundle
+	cmake --build --preset windows -j $(JOBS) --target zorvan_win64_bundle
 	@ls -l build/dist
 
 deps-windows:

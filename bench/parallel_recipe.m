@@ -6,6 +6,11 @@
 % against one call bit for bit, and times the split against one call.
 %
 % Run: octave-cli --norc --quiet bench/parallel_recipe.m <folder with Zorvan> [cluster]
+%
+% Each worker needs Zorvan on its own path: Octave's workers the package (pkg load
+% zorvan) or the built folder; MATLAB's parfor and batch workers the bundle of their own
+% platform, most often zorvan-<version>-glnxa64.zip on a Linux cluster (win64 on
+% Windows workers), unzipped into a folder they share or attached to the pool.
 
 1;
 

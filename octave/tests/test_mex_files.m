@@ -54,9 +54,14 @@
 %!   delete (fullfile (folder, "zorvan_build.m"));
 %!   rmpath (folder);
 %!   addpath (folder);
-%!   assert_refused (@() Zorvan ((1:7)', 3), ["Zorvan: no compiled Zorvan here; this ", ...
-%!                   "folder is for MATLAB on 64-bit Windows; in Octave, install Zorvan's ", ...
-%!                   "Octave package (pkg install zorvan-<version>.tar.gz)."]);
+%!   for platform = {"64-bit Windows", "64-bit Linux"}
+%!     readme = fopen (fullfile (folder, "README.txt"), "w");
+%!     fprintf (readme, "Zorvan 1.0.0 for MATLAB on %s\n\nTwo MEX functions\n", platform{1});
+%!     fclose (readme);
+%!     assert_refused (@() Zorvan ((1:7)', 3), ["Zorvan: no compiled Zorvan here; this ", ...
+%!                     "folder is for MATLAB on " platform{1} "; in Octave, install ", ...
+%!                     "Zorvan's Octave package (pkg install zorvan-<version>.tar.gz)."]);
+%!   end
 %! unwind_protect_cleanup
 %!   rmpath (folder);
 %!   confirm_recursive_rmdir (false, "local");
