@@ -7,7 +7,8 @@
 // the usual report, tables list the medians: every case with restricted / plain of the
 // same shape, and the single columns against the floors they are held to, timed in the
 // same run: the add chain (two dependent additions per row, in registers), a copy with
-// ordinary stores (plain: x in, y out) and x and v streamed into y (restricted).
+// ordinary stores (plain: x in, y out) and x and v streamed into y (restricted); and 16
+// columns at lengths near multiples of 128, each against the fastest of them.
 //
 // Run: make bench  (or build/release/bench/zorvan_bench --benchmark_filter=...)
 #include "column_paths.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -259,6 +261,23 @@ std::vector<Case> singleColumnCases() {
     return cases;
 }
 
+// 16 columns in the caches at lengths at and beside multiples of 128 (W 21, S 10), where
+// the chains' column strides come near multiples of 4 KiB and the chain lag applies or
+// not: no length should run much slower than the fastest of them.
+const std::int32_t kLengths[] = {1024, 1028, 1040, 2048, 2052, 2064, 4000, 4096,
+                                 4098, 4100, 4111, 6144, 8192, 8207, 12288, 12303};
+
+std::vector<Case> lengthCases() {
+    std::vector<Case> cases;
+    for (Kernel kernel : {Kernel::plain, Kernel::restricted}) {
+        for (std::int32_t M : kLengths) {
+            cases.push_back({kernel, M, 16, 21, 10,
+                             kernel == Kernel::plain ? Selection::none : Selection::twoInThree});
+        }
+    }
+    return cases;
+}
+
 // The console report as usual, and the medians kept for the closing tables.
 class TableReporter : public benchmark::ConsoleReporter {
 public:
@@ -375,15 +394,63 @@ void printSingleColumnTable(const std::vector<Case>& cases, const std::map<std::
     }
 }
 
+// The lengths' nanoseconds per cell on each path, and each as a multiple of the mean of
+// the fastest quarter of the lengths, per path and kernel.
+void printLengthTable(const std::vector<Case>& cases, const std::map<std::string, Result>& medians) {
+    const std::vector<const ColumnPath*> paths = availablePaths();
+    std::printf("\n16 columns at lengths near multiples of 128, W 21, S 10: nanoseconds per "
+                "cell, and (in brackets) the multiple of the fastest quarter of the lengths.\n\n"
+                "| kernel | M |");
+    for (const ColumnPath* path : paths) std::printf(" %s |", path->name);
+    std::printf("\n|---|---|");
+    for (std::size_t i = 0; i < paths.size(); ++i) std::printf("---|");
+    std::printf("\n");
+    std::map<std::string, double> fastestQuarter;  // by kernel and path
+    for (const ColumnPath* path : paths) {
+        for (Kernel kernel : {Kernel::plain, Kernel::restricted}) {
+            std::vector<double> times;
+            for (const Case& c : cases) {
+                const Result* result = find(medians, caseName(c) + "/" + path->name);
+                if (c.kernel == kernel && result) times.push_back(result->nsPerCell);
+            }
+            if (times.empty()) continue;
+            std::sort(times.begin(), times.end());
+            const std::size_t quarter = std::max<std::size_t>(1, times.size() / 4);
+            double total = 0.0;
+            for (std::size_t i = 0; i < quarter; ++i) total += times[i];
+            fastestQuarter[std::to_string(static_cast<int>(kernel)) + path->name] =
+                total / static_cast<double>(quarter);
+        }
+    }
+    for (const Case& c : cases) {
+        std::printf("| %s | %d |", c.kernel == Kernel::plain ? "plain" : "restricted", c.M);
+        for (const ColumnPath* path : paths) {
+            const Result* result = find(medians, caseName(c) + "/" + path->name);
+            const double quarter =
+                fastestQuarter[std::to_string(static_cast<int>(c.kernel)) + path->name];
+            if (result == nullptr || quarter == 0.0) {
+                std::printf(" - |");
+                continue;
+            }
+            std::printf(" %.3f (%.2f) |", result->nsPerCell, result->nsPerCell / quarter);
+        }
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<Case> matrices = matrixCases();
     const std::vector<Case> singles = singleColumnCases();
-    for (const std::vector<Case>* cases : {&matrices, &singles}) {
+    const std::vector<Case> lengths = lengthCases();
+    std::set<std::string> registered;  // a length may also be one of the matrices
+    for (const std::vector<Case>* cases : {&matrices, &singles, &lengths}) {
         for (const Case& c : *cases) {
             for (const ColumnPath* path : availablePaths()) {
-                benchmark::RegisterBenchmark((caseName(c) + "/" + path->name).c_str(), runCase, c, path)
+                const std::string name = caseName(c) + "/" + path->name;
+                if (!registered.insert(name).second) continue;
+                benchmark::RegisterBenchmark(name.c_str(), runCase, c, path)
                     ->UseManualTime()
                     ->Unit(benchmark::kMillisecond);
             }
@@ -399,6 +466,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printMatrixTable(matrices, reporter.medians);
     printSingleColumnTable(singles, reporter.medians);
+    printLengthTable(lengths, reporter.medians);
     benchmark::Shutdown();
     return 0;
 }

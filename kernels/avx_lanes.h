@@ -24,12 +24,12 @@ struct Avx {
         return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
     }
     // Set where a flag != 0.0 (NaN included).
-    static V selected(V flags) { return _mm256_cmp_pd(flags, _mm256_setzero_pd(), _CMP_NEQ_UQ); }
+    static V selecting(V flags) { return _mm256_cmp_pd(flags, _mm256_setzero_pd(), _CMP_NEQ_UQ); }
     static V isZero(V a) { return _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_EQ_OQ); }
     static V andBits(V a, V b) { return _mm256_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm256_or_pd(a, b); }
     static bool any(V mask) { return _mm256_movemask_pd(mask) != 0; }
-    static double first(V a) { return _mm256_cvtsd_f64(a); }
+    static double lane0(V a) { return _mm256_cvtsd_f64(a); }
     // carry + the running sums of a's lanes, and carry becomes the last of them in all.
     static V runningSum(V a, V& carry) {
         // (0, a0, a1, a2), then (0, 0, b0, b1) of b = a + that.
@@ -38,9 +38,6 @@ struct Avx {
         const V sums = _mm256_add_pd(_mm256_add_pd(b, _mm256_permute2f128_pd(b, b, 0x08)), carry);
         carry = _mm256_permute_pd(_mm256_permute2f128_pd(sums, sums, 0x11), 0xF);
         return sums;
-    }
-    static V ramp(double first, double step) {
-        return _mm256_set_pd(first + 3 * step, first + 2 * step, first + step, first);
     }
     static void prefetch(const double* p) {
         _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);

@@ -10,9 +10,10 @@
 // Several columns: a chain is one vector of kLanes neighbouring columns, each lane seeing
 // exactly its own column's operations in the column kernel's order; a group runs one or
 // two chains side by side, so that their dependent additions overlap (column_chains.h).
-// One column: its running sum is one scalar chain, everything around it in vectors of
-// consecutive rows, off the chain (lone_column.h). Every control decision depends on M,
-// W, S and the selection only, never on the data, so it is the same for every lane.
+// One column: the plain average's runs the column kernel; the restricted one's running
+// sum is one scalar chain, everything around it in vectors of consecutive rows, off the
+// chain (lone_column.h). Every control decision depends on M, W, S and the selection
+// only, never on the data, so it is the same for every lane.
 //
 // The restricted average chooses operands, never results: a row that is not selected
 // leaves or enters as +0.0, its sample masked with one `and`. No running sum is ever -0.0
@@ -21,9 +22,12 @@
 // running sum sees exactly the column kernel's operations. (A product with a 0/1 flag
 // would not do: NaN or Inf times 0 is NaN.)
 //
-// column_phases.h gives a column's phases, as calls, to one runner: the groups' or the
-// lone column's. Both read the selection through selection.h, which says where it is
-// judged sparse and what each runner does then. The sizes are in engine_tuning.h.
+// The map: averageBlock (here) puts the columns in groups; column_phases.h gives a
+// column's walk (its spans) and a group's schedule (steps in which each chain does one
+// span's moves, the lag merged in); Groups::run (column_chains.h) hands each step to the
+// move kernels (moveChains, or by turns moveDense and moveSparseBlocks), a ChainMover
+// per chain; a lone column walks its spans in lone_column.h; both read the selection
+// through selection.h; the sizes are in engine_tuning.h.
 // Everything has internal linkage, so that no copy built for a wider instruction set can
 // be linked in where a narrower one is called.
 #ifndef ZORVAN_KERNELS_COLUMN_GROUPS_H
@@ -38,27 +42,29 @@
 
 namespace {
 
-// A whole block: groups of Wide's lanes (two chains, then one), then of Narrow's, then
-// each column left on its own; any M, W and S, v null for the plain average. Unless
-// `twoChainsEverywhere`, Wide may run single chains only beyond the caches.
-template <class Wide, class Narrow, bool kSelected>
+// A whole block: groups of Wide's lanes (two chains, then one), then of Narrow's (one
+// chain: after Wide's at most Wide::kLanes - 1 columns remain), then each column left on
+// its own; any M, W and S, v null for the plain average. Single chains of Wide in place
+// of its pairs were measured faster, beyond the caches, with AVX's four lanes only.
+template <class Wide, class Narrow, bool kRestricted>
 void averageBlock(const double* x, const double* v, double* y, std::int32_t M, std::int32_t N,
-                  std::int32_t W, std::int32_t S, bool twoChainsEverywhere) {
-    const Phases phases = columnPhases(M, W, S);
+                  std::int32_t W, std::int32_t S) {
+    const Walk walk = columnWalk(M, W, S);
     std::int32_t next = 0;
-    const bool single =
-        kSelected ? sparseBeyondCaches<Wide>(v, M, N) : preferSingleChains<Wide>(M, N, W);
-    if (twoChainsEverywhere || !single) {
-        next = averageGroups<Wide, kSelected, 2>(x, v, y, M, N, phases, next);
-    }
-    next = averageGroups<Wide, kSelected, 1>(x, v, y, M, N, phases, next);
+    const bool single = Wide::kLanes == 4 && (kRestricted ? sparseBeyondCaches<Wide>(v, M, N)
+                                                          : preferSingleChains<Wide>(M, N, W));
+    if (!single) next = averageGroups<Wide, kRestricted, 2>(x, v, y, M, N, walk, next);
+    next = averageGroups<Wide, kRestricted, 1>(x, v, y, M, N, walk, next);
     if constexpr (Narrow::kLanes < Wide::kLanes) {
-        next = averageGroups<Narrow, kSelected, 2>(x, v, y, M, N, phases, next);
-        next = averageGroups<Narrow, kSelected, 1>(x, v, y, M, N, phases, next);
+        next = averageGroups<Narrow, kRestricted, 1>(x, v, y, M, N, walk, next);
     }
     for (; next < N; ++next) {
         const std::size_t offset = static_cast<std::size_t>(next) * static_cast<std::size_t>(M);
-        averageColumn<Wide, kSelected>(x + offset, v, y + offset, M, phases);
+        if constexpr (kRestricted) {
+            averageColumn<Wide>(x + offset, v, y + offset, M, walk);
+        } else {
+            movingAverageColumn(x + offset, y + offset, M, W, S);
+        }
     }
 }
 

@@ -29,14 +29,14 @@
 
 void movingAverageColumnsAvx(const double* x, double* y, std::int32_t M, std::int32_t N,
                              std::int32_t W, std::int32_t S) {
-    averageBlock<Avx, Sse2, false>(x, nullptr, y, M, N, W, S, false);
+    averageBlock<Avx, Sse2, false>(x, nullptr, y, M, N, W, S);
     _mm256_zeroupper();  // the callers run 128-bit code
 }
 
 void restrictedMovingAverageColumnsAvx(const double* x, const double* v, double* y,
                                        std::int32_t M, std::int32_t N, std::int32_t W,
                                        std::int32_t S) {
-    averageBlock<Avx, Sse2, true>(x, v, y, M, N, W, S, false);
+    averageBlock<Avx, Sse2, true>(x, v, y, M, N, W, S);
     _mm256_zeroupper();
 }
 

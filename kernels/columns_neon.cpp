@@ -7,12 +7,12 @@
 
 void movingAverageColumnsNeon(const double* x, double* y, std::int32_t M, std::int32_t N,
                               std::int32_t W, std::int32_t S) {
-    averageBlock<Neon, Neon, false>(x, nullptr, y, M, N, W, S, true);
+    averageBlock<Neon, Neon, false>(x, nullptr, y, M, N, W, S);
 }
 
 void restrictedMovingAverageColumnsNeon(const double* x, const double* v, double* y,
                                         std::int32_t M, std::int32_t N, std::int32_t W,
                                         std::int32_t S) {
-    averageBlock<Neon, Neon, true>(x, v, y, M, N, W, S, true);
+    averageBlock<Neon, Neon, true>(x, v, y, M, N, W, S);
 }
 #endif

@@ -4,11 +4,11 @@
 
 void movingAverageColumnsScalar(const double* x, double* y, std::int32_t M, std::int32_t N,
                                 std::int32_t W, std::int32_t S) {
-    averageBlock<Scalar, Scalar, false>(x, nullptr, y, M, N, W, S, true);
+    averageBlock<Scalar, Scalar, false>(x, nullptr, y, M, N, W, S);
 }
 
 void restrictedMovingAverageColumnsScalar(const double* x, const double* v, double* y,
                                           std::int32_t M, std::int32_t N, std::int32_t W,
                                           std::int32_t S) {
-    averageBlock<Scalar, Scalar, true>(x, v, y, M, N, W, S, true);
+    averageBlock<Scalar, Scalar, true>(x, v, y, M, N, W, S);
 }

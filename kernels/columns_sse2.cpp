@@ -6,12 +6,12 @@
 
 void movingAverageColumnsSse2(const double* x, double* y, std::int32_t M, std::int32_t N,
                               std::int32_t W, std::int32_t S) {
-    averageBlock<Sse2, Sse2, false>(x, nullptr, y, M, N, W, S, true);
+    averageBlock<Sse2, Sse2, false>(x, nullptr, y, M, N, W, S);
 }
 
 void restrictedMovingAverageColumnsSse2(const double* x, const double* v, double* y,
                                         std::int32_t M, std::int32_t N, std::int32_t W,
                                         std::int32_t S) {
-    averageBlock<Sse2, Sse2, true>(x, v, y, M, N, W, S, true);
+    averageBlock<Sse2, Sse2, true>(x, v, y, M, N, W, S);
 }
 #endif

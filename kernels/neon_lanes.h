@@ -3,6 +3,8 @@
 #ifndef ZORVAN_KERNELS_NEON_LANES_H
 #define ZORVAN_KERNELS_NEON_LANES_H
 
+#include "scalar_lanes.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -22,7 +24,7 @@ struct Neon {
     // Lanes of a where mask is set, of b elsewhere, bit for bit.
     static V choose(V mask, V a, V b) { return vbslq_f64(vreinterpretq_u64_f64(mask), a, b); }
     // Set where a flag != 0.0: not equal to zero, so NaN selects.
-    static V selected(V flags) {
+    static V selecting(V flags) {
         const uint64x2_t zero = vceqzq_f64(flags);
         return vreinterpretq_f64_u64(veorq_u64(zero, vdupq_n_u64(~std::uint64_t{0})));
     }
@@ -34,15 +36,12 @@ struct Neon {
         return vreinterpretq_f64_u64(vorrq_u64(vreinterpretq_u64_f64(a), vreinterpretq_u64_f64(b)));
     }
     static bool any(V mask) { return vmaxvq_u32(vreinterpretq_u32_f64(mask)) != 0; }
-    static double first(V a) { return vgetq_lane_f64(a, 0); }
+    static double lane0(V a) { return vgetq_lane_f64(a, 0); }
     // carry + (a0, a0 + a1), and carry becomes its last lane in both.
     static V runningSum(V a, V& carry) {
         const V sums = vaddq_f64(vaddq_f64(a, vextq_f64(vdupq_n_f64(0.0), a, 1)), carry);
         carry = vdupq_laneq_f64(sums, 1);
         return sums;
-    }
-    static V ramp(double first, double step) {
-        return vsetq_lane_f64(first + step, vdupq_n_f64(first), 1);
     }
     static void prefetch(const double* p) { Scalar::prefetch(p); }
 

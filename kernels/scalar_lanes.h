@@ -26,15 +26,14 @@ struct Scalar {
         return fromBits((m & bits(a)) | (~m & bits(b)));
     }
     // Set where the flag selects: != 0.0, NaN included.
-    static V selected(V flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
+    static V selecting(V flag) { return fromBits(flag != 0.0 ? ~std::uint64_t{0} : 0); }
     static V isZero(V a) { return fromBits(a == 0.0 ? ~std::uint64_t{0} : 0); }
     static V andBits(V a, V b) { return fromBits(bits(a) & bits(b)); }
     static V orBits(V a, V b) { return fromBits(bits(a) | bits(b)); }
     static bool any(V mask) { return bits(mask) != 0; }
-    static double first(V a) { return a; }
+    static double lane0(V a) { return a; }
     // carry + a, and carry becomes it.
     static V runningSum(V a, V& carry) { return carry = carry + a; }
-    static V ramp(double first, double /*step*/) { return first; }
     static void prefetch(const double* p) {
 #if defined(__GNUC__) || defined(__clang__)
         __builtin_prefetch(p);

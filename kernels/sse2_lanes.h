@@ -24,19 +24,18 @@ struct Sse2 {
         return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
     }
     // Set where a flag != 0.0 (NaN included: the comparison is unordered-or-unequal).
-    static V selected(V flags) { return _mm_cmpneq_pd(flags, _mm_setzero_pd()); }
+    static V selecting(V flags) { return _mm_cmpneq_pd(flags, _mm_setzero_pd()); }
     static V isZero(V a) { return _mm_cmpeq_pd(a, _mm_setzero_pd()); }
     static V andBits(V a, V b) { return _mm_and_pd(a, b); }
     static V orBits(V a, V b) { return _mm_or_pd(a, b); }
     static bool any(V mask) { return _mm_movemask_pd(mask) != 0; }
-    static double first(V a) { return _mm_cvtsd_f64(a); }
+    static double lane0(V a) { return _mm_cvtsd_f64(a); }
     // carry + (a0, a0 + a1), and carry becomes its last lane in both.
     static V runningSum(V a, V& carry) {
         const V sums = _mm_add_pd(_mm_add_pd(a, _mm_unpacklo_pd(_mm_setzero_pd(), a)), carry);
         carry = _mm_unpackhi_pd(sums, sums);
         return sums;
     }
-    static V ramp(double first, double step) { return _mm_set_pd(first + step, first); }
     static void prefetch(const double* p) {
         _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
     }

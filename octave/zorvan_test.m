@@ -136,15 +136,16 @@ end
 function t = checkPaths(t)
 % The shapes that reach each way the functions work inside, so that a copy wrong on
 % one of them fails here. With AVX a vector holds 4 columns: columns go in groups of
-% 8 (two chains of 4 side by side), then of 4 and 2 (SSE2's two chains and one),
-% then one by one; without AVX, groups of 4 and 2. Which shape reaches which way:
-%   M = 1024, 1030, 2048, 4096 with 8 to 15 columns: two chains of a group lag
-%     each other by some 100 rows, since their columns lie near a multiple of 4 KiB
-%     apart (M * 32 bytes within 512 bytes of one; M * 16 for the groups of 4).
+% 8 (two chains of 4 side by side), then of 4 and 2, then one by one; without AVX,
+% groups of 4 and 2. Which shape reaches which way:
+%   M = 1024, 1028, 2048, 4096 with 8 to 15 columns: two chains of a group lag
+%     each other by 112 or 128 rows, since their columns lie near a multiple of 4 KiB
+%     apart (M * 32 bytes within 160 bytes of one; without AVX, M * 16 within 320
+%     bytes, the plain average only).
 %   131072 x 8 (8 MiB, beyond the caches): single chains for windows of over 512
 %     rows and under sparse selections, two chains otherwise; with 9 columns, a lone
 %     column beside them.
-%   One column of 6000 or 40000 rows: blocks of 64 rows, each one's operands,
+%   One column of 6000 or 40000 rows (restricted): segments of 64 rows, each one's operands,
 %     running sum and outputs interleaved with its neighbours'; where at most 1 row
 %     in 16 enters selected (the one density rule), the sparse walk, a vector of rows
 %     at a time.
@@ -157,7 +158,7 @@ function t = checkPaths(t)
 shapes = {
     % M      N   windows [W S; ...]                           selections
     1024     8   [5 0; 129 64; 300 300; 40 200; 1100 7]       {'crossing'}
-    1030    15   [7 3; 128 128; 600 20]                       {'dense'}
+    1028    15   [7 3; 128 128; 600 20]                       {'dense'}
     2048    12   [33 16; 3 500; 2100 2048]                    {'crossing'}
     4096     8   [21 10; 128 0; 1000 1000]                    {'sparse'}
     131072   8   [21 10; 700 700]                             {'sparse', 'crossing'}

@@ -132,12 +132,13 @@ TEST(Columns, EveryPathMatchesTheColumnKernelsBitForBit) {
     }
 }
 
-// Long columns, also with M = 1024, whose column stride makes the second chain of a
-// group run behind the first; 37 columns make four groups of 8 side by side, a group of
-// 4 and a lone column.
+// Long columns, also with M = 1024 and 1028, whose column strides make the second chain
+// of a group run behind the first (by 128 rows, and by 112 or 120: spans then start and
+// end at other rows for each chain; the restricted average's on AVX only); 37 columns
+// make four groups of 8 side by side, a group of 4 and a lone column.
 TEST(Columns, LongColumnsMatchTheColumnKernelsBitForBit) {
     std::mt19937_64 random(12);
-    for (int M : {1003, 1024}) {
+    for (int M : {1003, 1024, 1028}) {
         const int N = 37;
         const Block x = awkwardData(static_cast<std::size_t>(M) * N, random);
         // Mixed flags; one row in a hundred; stretches of 256 rows of each by turns (where
