@@ -36,14 +36,14 @@ ZORVAN_ALWAYS_INLINE void selectBlockRows(const double* v, const Chain<Isa>& cha
     if constexpr ((kMoves & kLeave) != 0) R::store(block.leaveMask + i, rows.leaving);
     if constexpr ((kMoves & kEmit) != 0) {
         R::store(block.divisor + i, selectedDivisor<R>(rows.counts));
-        const typename R::V keeps = keepsInput<R>(rows.counts);
-        R::store(block.keepsInput + i, keeps);
-        block.tileKeepsInput[i / R::kLanes] = R::any(keeps);
+        const typename R::V nothing = selectsNothing<R>(rows.counts);
+        R::store(block.selectsNothing + i, nothing);
+        block.tileSelectsNothing[i / R::kLanes] = R::any(nothing);
     }
 }
 
 // One chain's rows, as kMoves says: per row the trail row leaves, the lead row enters,
-// the output row receives sum / divisor (the plain average's moving by `change` per row,
+// the output row receives sum / divisor (the plain average's moving by kChange per row,
 // the restricted average's from its selection block, which also masks the operands).
 template <class Isa, bool kRestricted, unsigned kMoves>
 class ChainMover {
@@ -52,14 +52,14 @@ public:
     static constexpr int L = Isa::kLanes;
     static constexpr bool kLeaves = (kMoves & kLeave) != 0, kEnters = (kMoves & kEnter) != 0;
     static constexpr bool kEmits = (kMoves & kEmit) != 0;
+    static constexpr double kChange = divisorChange(kMoves);
 
     // Pointers of this call's own, which the compiler need not read again after a store.
     ZORVAN_ALWAYS_INLINE ChainMover(const Chain<Isa>& chain, std::size_t stride,
-                                    const SelectionBlock* block, V& sum, V& divisor,
-                                    double change)
+                                    const SelectionBlock* block, V& sum, V& divisor)
         : leave_(chain.x + chain.trail), enter_(chain.x + chain.lead), own_(chain.x + chain.out),
           y_(chain.y + chain.out), stride_(stride), block_(block), sum_(sum),
-          divisor_(divisor), change_(change), moving_(change != 0.0) {}
+          divisor_(divisor) {}
 
     // Rows i .. i + L - 1 of every lane at once. (Forced inline: left out of line, the
     // sums went through memory, 3x the time.)
@@ -73,11 +73,11 @@ public:
             if constexpr (kEmits) result[r] = quotient(i + r);
         }
         if constexpr (kEmits) {
-            if (kRestricted && block_->tileKeepsInput[i / L]) {
+            if (kRestricted && block_->tileSelectsNothing[i / L]) {
                 V own[L];
                 Isa::loadTile(own_ + i, stride_, own);
                 for (int r = 0; r < L; ++r) {
-                    result[r] = Isa::choose(keepsInput(i + r), own[r], result[r]);
+                    result[r] = Isa::choose(nothingSelected(i + r), own[r], result[r]);
                 }
             }
             Isa::storeTile(y_ + i, stride_, result);
@@ -118,7 +118,7 @@ public:
         if constexpr (kEmits) {
             V result = quotient(i);
             if constexpr (kRestricted) {
-                result = Isa::choose(keepsInput(i), Isa::loadRow(own_ + i, stride_), result);
+                result = Isa::choose(nothingSelected(i), Isa::loadRow(own_ + i, stride_), result);
             }
             Isa::storeRow(y_ + i, stride_, result);
         }
@@ -135,13 +135,14 @@ private:
         if constexpr (kRestricted) return Isa::andBits(value, Isa::all(block_->enterMask[i]));
         else return static_cast<void>(i), value;
     }
-    ZORVAN_ALWAYS_INLINE V keepsInput(std::int32_t i) const {
-        return Isa::all(block_->keepsInput[i]);
+    ZORVAN_ALWAYS_INLINE V nothingSelected(std::int32_t i) const {
+        return Isa::all(block_->selectsNothing[i]);
     }
     ZORVAN_ALWAYS_INLINE V quotient(std::int32_t i) {
         if constexpr (kRestricted) return Isa::div(sum_, Isa::all(block_->divisor[i]));
         const V result = Isa::div(sum_, divisor_);
-        if (moving_) divisor_ = Isa::add(divisor_, Isa::all(change_));  // steady ones keep it
+        // (A constant of the moves: as data, a branch per row cost short columns 1.13x.)
+        if constexpr (kChange != 0.0) divisor_ = Isa::add(divisor_, Isa::all(kChange));
         return result;
     }
 
@@ -151,8 +152,6 @@ private:
     const SelectionBlock* block_;  // restricted average only
     V& sum_;
     V& divisor_;  // plain average only: the next output row's
-    double change_;  // not a vector: that would imply a copy compiled for the baseline
-    bool moving_;
 };
 
 // Where kCount chains stand once they have moved `rows` rows, reaching the sums `sum`.
@@ -169,7 +168,7 @@ ZORVAN_ALWAYS_INLINE void finishChains(Chain<Isa>* chains, const typename Isa::V
 // the plain average's divisors from each chain's span, the restricted average's rows at
 // most a block, each chain's selection in its block.
 template <class Isa, bool kRestricted, unsigned kMoves, int kCount>
-void moveChains(Chain<Isa>* chains, std::size_t stride, std::int32_t rows, const Span* spans,
+ZORVAN_NOINLINE void moveChains(Chain<Isa>* chains, std::size_t stride, std::int32_t rows, const Span* spans,
                 const SelectionBlock* firstBlock, const SelectionBlock* lastBlock) {
     static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
     constexpr int kLast = kCount - 1;
@@ -178,10 +177,9 @@ void moveChains(Chain<Isa>* chains, std::size_t stride, std::int32_t rows, const
         sum[c] = chains[c].sum;
         divisor[c] = Isa::all(kRestricted ? 1.0 : spans[c].divisor);
     }
-    const double change = kRestricted ? 0.0 : spans[0].change;
     using Mover = ChainMover<Isa, kRestricted, kMoves>;
-    Mover first(chains[0], stride, firstBlock, sum[0], divisor[0], change);
-    Mover last(chains[kLast], stride, lastBlock, sum[kLast], divisor[kLast], change);
+    Mover first(chains[0], stride, firstBlock, sum[0], divisor[0]);
+    Mover last(chains[kLast], stride, lastBlock, sum[kLast], divisor[kLast]);
     std::int32_t i = 0;
     for (; rows - i >= Isa::kLanes; i += Isa::kLanes) {
         first.tile(i);
@@ -205,8 +203,8 @@ double moveSparse(Chain<Isa>* chains, std::size_t stride, const double* v, std::
     constexpr int kLast = kCount - 1;
     V sum[kCount], divisor[kCount];  // (the divisors are the plain average's)
     for (int c = 0; c < kCount; ++c) sum[c] = chains[c].sum;
-    Mover first(chains[0], stride, &block, sum[0], divisor[0], 0.0);
-    Mover last(chains[kLast], stride, &block, sum[kLast], divisor[kLast], 0.0);
+    Mover first(chains[0], stride, &block, sum[0], divisor[0]);
+    Mover last(chains[kLast], stride, &block, sum[kLast], divisor[kLast]);
     const Chain<Isa>& chain = chains[0];  // where all of them stand
     V counts = Isa::all(count), quotients[kCount][Isa::kLanes];
     bool keepsInput = false;
@@ -271,8 +269,9 @@ struct Groups {
     bool lagged;
     double counts[2] = {0.0, 0.0};
 
-    void run(const Schedule& schedule) {
-        for (const Step& step : schedule) {
+    void walk(const Schedule& schedule) {
+        for (int s = 0; s < schedule.count; ++s) {
+            const Step& step = schedule.steps[s];
             if constexpr (kCount == 2) {
                 if (step.chain[0].moves == step.chain[1].moves) {
                     move<2>(0, step.rows, step.chain);
@@ -412,7 +411,7 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
             chains[c].y = y + start;
             chains[c].lead = chains[c].trail = walk.firstRow;
         }
-        Groups<Isa, kRestricted, kCount>{chains, groups, stride, v, lag > 0}.run(schedule);
+        Groups<Isa, kRestricted, kCount>{chains, groups, stride, v, lag > 0}.walk(schedule);
         column += groups * kColumns;
     }
     return column;

@@ -24,7 +24,7 @@
 //
 // The map: averageBlock (here) puts the columns in groups; column_phases.h gives a
 // column's walk (its spans) and a group's schedule (steps in which each chain does one
-// span's moves, the lag merged in); Groups::run (column_chains.h) hands each step to the
+// span's moves, the lag merged in); Groups::walk (column_chains.h) hands each step to the
 // move kernels (moveChains, or by turns moveDense and moveSparseBlocks), a ChainMover
 // per chain; a lone column walks its spans in lone_column.h; both read the selection
 // through selection.h; the sizes are in engine_tuning.h.

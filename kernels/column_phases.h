@@ -43,12 +43,19 @@ void advance(Place& place, std::int32_t rows) {
     if constexpr ((kMoves & kEmit) != 0) place.out += rows;
 }
 
+// How the plain average's divisor moves per row: the window grows where rows enter and
+// none leave, shrinks where rows leave and none enter.
+constexpr double divisorChange(unsigned moves) {
+    const bool enters = (moves & kEnter) != 0, leaves = (moves & kLeave) != 0;
+    return (moves & kEmit) == 0 || enters == leaves ? 0.0 : enters ? 1.0 : -1.0;
+}
+
 // Rows that move alike: the plain average divides the first by `divisor`, which moves
-// by `change` (+1, 0 or -1) per row. The restricted average's divisors are its counts.
+// by divisorChange(moves) per row. The restricted average's divisors are its counts.
 struct Span {
     unsigned moves;
     std::int32_t rows;
-    double divisor, change;
+    double divisor;
 };
 
 // A column's spans in the column kernel's order, whatever M, W and S: the preload (rows
@@ -88,13 +95,13 @@ inline Walk columnWalk(std::int32_t M, std::int32_t W, std::int32_t S) {
     const std::int32_t unshrunk = full > 0 ? smaller(larger(0, W - rows), tail) : 0;
     // The row whose leaving empties the window starts the empty ones.
     const std::int32_t shrinking = larger(0, smaller(full - 1, tail - unshrunk));
-    walk.spans[0] = {kEnter, preload, 0.0, 0.0};
-    walk.spans[1] = {kEnter | kEmit, growth, preload + 1.0, 1.0};
+    walk.spans[0] = {kEnter, preload, 0.0};
+    walk.spans[1] = {kEnter | kEmit, growth, preload + 1.0};
     const std::int32_t steady = rows - preload - growth;
-    walk.spans[2] = {kLeave | kEnter | kEmit, steady, static_cast<double>(W), 0.0};
-    walk.spans[3] = {kEmit, unshrunk, static_cast<double>(full), 0.0};
-    walk.spans[4] = {kLeave | kEmit, shrinking, full - 1.0, -1.0};
-    walk.spans[5] = {kNone, tail - unshrunk - shrinking, 0.0, 0.0};
+    walk.spans[2] = {kLeave | kEnter | kEmit, steady, static_cast<double>(W)};
+    walk.spans[3] = {kEmit, unshrunk, static_cast<double>(full)};
+    walk.spans[4] = {kLeave | kEmit, shrinking, full - 1.0};
+    walk.spans[5] = {kNone, tail - unshrunk - shrinking, 0.0};
     return walk;
 }
 
@@ -102,15 +109,16 @@ inline Walk columnWalk(std::int32_t M, std::int32_t W, std::int32_t S) {
 // another) to the end of the span holding it; idle before the walk and after it.
 inline Span spanAt(const Walk& walk, std::int64_t at) {
     constexpr std::int32_t kForever = std::numeric_limits<std::int32_t>::max();
-    if (at < 0) return {kIdle, static_cast<std::int32_t>(-at), 0.0, 0.0};  // at >= -lag
+    if (at < 0) return {kIdle, static_cast<std::int32_t>(-at), 0.0};  // at >= -lag
     for (const Span& span : walk.spans) {
         if (at < span.rows) {
-            const double divisor = span.divisor + static_cast<double>(at) * span.change;
-            return {span.moves, static_cast<std::int32_t>(span.rows - at), divisor, span.change};
+            const double change = divisorChange(span.moves);
+            const double divisor = span.divisor + static_cast<double>(at) * change;
+            return {span.moves, static_cast<std::int32_t>(span.rows - at), divisor};
         }
         at -= span.rows;
     }
-    return {kIdle, kForever, 0.0, 0.0};
+    return {kIdle, kForever, 0.0};
 }
 
 // A group's walk as steps of rows in which each of its two chains does one span's
@@ -118,16 +126,13 @@ inline Span spanAt(const Walk& walk, std::int64_t at) {
 // (or the same where the lag is 0, the chains then moving as one).
 struct Step {
     std::int32_t rows;
-    Span chain[2];  // each chain's moves, divisor and change over the step's rows
+    Span chain[2];  // each chain's moves and divisor over the step's rows
 };
 
 struct Schedule {
     static constexpr int kMostSteps = 2 * Walk::kSpans + 2;  // a start and an end besides
     int count = 0;
     Step steps[kMostSteps];
-
-    const Step* begin() const { return steps; }
-    const Step* end() const { return steps + count; }
 };
 
 inline Schedule groupSchedule(const Walk& walk, std::int32_t lag) {

@@ -74,7 +74,7 @@ ZORVAN_ALWAYS_INLINE void emitRows(const SegmentRows& at, std::int32_t r, const 
                                    const double* counts) {
     const typename R::V count = R::load(counts + r);
     const typename R::V quotient = R::div(R::load(sums + r), selectedDivisor<R>(count));
-    R::store(at.y(r), R::choose(keepsInput<R>(count), R::load(at.ownX(r)), quotient));
+    R::store(at.y(r), R::choose(selectsNothing<R>(count), R::load(at.ownX(r)), quotient));
 }
 
 
