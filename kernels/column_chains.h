@@ -396,7 +396,8 @@ std::int32_t averageGroups(const double* x, const double* v, double* y, std::int
     const bool inCache = !beyondCaches(M, N);
     const std::int32_t lag = kCount > 1 && inCache ? chainLag<Isa, kRestricted>(M) : 0;
     const Schedule schedule = groupSchedule(walk, lag);
-    const int batch = kRestricted && kCount == 2 && inCache ? kBatch : 1;
+    const int most = Isa::kLanes >= 4 ? kBatchFourLanes : kBatch;
+    const int batch = kRestricted && kCount == 2 && inCache ? most : 1;
     while (N - column >= kColumns) {
         const std::size_t offset = static_cast<std::size_t>(column) * stride;
         if (prefetch && N - column >= 2 * kColumns) {

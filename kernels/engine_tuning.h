@@ -19,9 +19,10 @@ constexpr std::int32_t kSparseSpacing = 16;
 constexpr std::int32_t kGaugedStretches = 16, kGaugedStretchRows = 256;
 // Restricted groups that share one selection block in the caches (also a lag apart):
 // restricted / plain went from about 1.3 to 1.25 in the caches, and from 1.24-1.40 to
-// 1.04-1.16 on 100 x 10000. Three, not four (Intel Xeon, AVX): 4000 x 64 ran 0.55-0.61
-// ns per cell against 0.71-1.24 for four; elsewhere within 2 % of four (two lanes 5 %).
-constexpr int kBatch = 3;
+// 1.04-1.16 on 100 x 10000. On AVX three, not four (Intel Xeon): 4000 x 64 ran 0.55-0.61
+// ns per cell against 0.71-1.24 with four, elsewhere within 2 % of four; with fewer
+// lanes three ran 1.06-1.09x as long as four in the caches.
+constexpr int kBatchFourLanes = 3, kBatch = 4;
 // Blocks of this many bytes or more are beyond the caches: restricted groups go one at a
 // time there, and the plain average of long windows uses single chains.
 constexpr std::size_t kBeyondCaches = 8 * 1024 * 1024;

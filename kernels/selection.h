@@ -48,9 +48,9 @@ ZORVAN_ALWAYS_INLINE typename R::V selectsNothing(typename R::V counts) {
     return R::isZero(counts);
 }
 
-// What rows write while the running sum and the count stand still: the quotient, or
-// each row's own input where the window selects nothing (a branch, not a choice: those
-// rows read no sum).
+// What rows write while the running sum and the count (the same in every lane) stand
+// still: the quotient, or each row's own input where the window selects nothing (a
+// branch, not a choice: those rows read no sum).
 template <class R>
 struct Settled {
     bool keepsInput;
@@ -58,7 +58,7 @@ struct Settled {
 };
 template <class R>
 ZORVAN_ALWAYS_INLINE Settled<R> settle(typename R::V sum, typename R::V counts) {
-    return {R::lane0(counts) == 0.0, R::div(sum, selectedDivisor<R>(counts))};
+    return {R::any(selectsNothing<R>(counts)), R::div(sum, selectedDivisor<R>(counts))};
 }
 
 // A block of the groups' selection, the same in every lane: per row the masks of the
