@@ -37,9 +37,10 @@ constexpr std::size_t kPrefetchedGroup = 32 * 1024;
 // 0.7-0.95x the time without it. On 16 columns (Intel Xeon, ns per cell), AVX lagged
 // against not: M = 4096 plain 0.49 against 0.65, restricted 0.57 against 0.81; 128 bytes
 // off (4100) 0.50 against 0.56, 0.58 against 0.63; 160 bytes off the plain average
-// gained nothing and the restricted one lost 1.07x. Two lanes' plain groups gained up
-// to 1.1x from M = 8192 on, as far as 256 bytes off, nothing from 384; their restricted
-// groups lost 1.05-1.1x (0.73 against 0.68 at 4096), so they never lag.
+// gained nothing and the restricted one lost 1.07x. Two lanes' plain groups gained
+// 1.06-1.1x at M = 12288 (as far as 256 bytes off, nothing from 384), 1.0-1.03x at 4096
+// and 8192; their restricted groups lost 1.05-1.1x (0.73 against 0.68 at 4096), so they
+// never lag.
 constexpr std::int64_t kPage = 4096, kApart = 1024;
 constexpr std::int64_t kNearFourLanes = 160, kNearTwoLanes = 320;
 // Rows per segment of a lone column: two segments' operands, sums and counts stay in the
