@@ -23,6 +23,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -405,7 +406,7 @@ void printLengthTable(const std::vector<Case>& cases, const std::map<std::string
     std::printf("\n|---|---|");
     for (std::size_t i = 0; i < paths.size(); ++i) std::printf("---|");
     std::printf("\n");
-    std::map<std::string, double> fastestQuarter;  // by kernel and path
+    std::map<std::pair<Kernel, std::string>, double> fastestQuarter;  // by kernel and path
     for (const ColumnPath* path : paths) {
         for (Kernel kernel : {Kernel::plain, Kernel::restricted}) {
             std::vector<double> times;
@@ -418,16 +419,14 @@ void printLengthTable(const std::vector<Case>& cases, const std::map<std::string
             const std::size_t quarter = std::max<std::size_t>(1, times.size() / 4);
             double total = 0.0;
             for (std::size_t i = 0; i < quarter; ++i) total += times[i];
-            fastestQuarter[std::to_string(static_cast<int>(kernel)) + path->name] =
-                total / static_cast<double>(quarter);
+            fastestQuarter[{kernel, path->name}] = total / static_cast<double>(quarter);
         }
     }
     for (const Case& c : cases) {
         std::printf("| %s | %d |", c.kernel == Kernel::plain ? "plain" : "restricted", c.M);
         for (const ColumnPath* path : paths) {
             const Result* result = find(medians, caseName(c) + "/" + path->name);
-            const double quarter =
-                fastestQuarter[std::to_string(static_cast<int>(c.kernel)) + path->name];
+            const double quarter = fastestQuarter[{c.kernel, path->name}];
             if (result == nullptr || quarter == 0.0) {
                 std::printf(" - |");
                 continue;

@@ -168,8 +168,9 @@ ZORVAN_ALWAYS_INLINE void finishChains(Chain<Isa>* chains, const typename Isa::V
 // the plain average's divisors from each chain's span, the restricted average's rows at
 // most a block, each chain's selection in its block.
 template <class Isa, bool kRestricted, unsigned kMoves, int kCount>
-ZORVAN_NOINLINE void moveChains(Chain<Isa>* chains, std::size_t stride, std::int32_t rows, const Span* spans,
-                const SelectionBlock* firstBlock, const SelectionBlock* lastBlock) {
+ZORVAN_NOINLINE void moveChains(Chain<Isa>* chains, std::size_t stride, std::int32_t rows,
+                                const Span* spans, const SelectionBlock* firstBlock,
+                                const SelectionBlock* lastBlock) {
     static_assert(kCount == 1 || kCount == 2, "one or two chains at a time");
     constexpr int kLast = kCount - 1;
     typename Isa::V sum[kCount], divisor[kCount];
@@ -360,10 +361,12 @@ private:
 // columns sit within `near` bytes of a multiple of 4 KiB apart (M a multiple of 128, say),
 // the rows the two read together share a few cache sets and evict each other. Behind by
 // (kApart - offset) / 8 rows, the second reads 2 * offset - kApart bytes (modulo 4 KiB)
-// from the first's sets: 1 KiB at offset 0, never nearer than kApart - 2 * near.
+// from the first's sets: 1 KiB at offset 0, never nearer than kApart - 2 * near. Two
+// lanes' restricted groups never lag (engine_tuning.h).
 template <class Isa, bool kRestricted>
 std::int32_t chainLag(std::int32_t M) {
-    const std::int64_t near = Isa::kLanes >= 4 ? kNearFourLanes : kRestricted ? 0 : kNearTwoLanes;
+    if (kRestricted && Isa::kLanes < 4) return 0;
+    const std::int64_t near = Isa::kLanes >= 4 ? kNearFourLanes : kNearTwoLanes;
     const std::int64_t distance = static_cast<std::int64_t>(M) * Isa::kLanes * 8;
     std::int64_t offset = distance % kPage;  // where the second chain sits, in (-2048, 2048]
     if (offset > kPage / 2) offset -= kPage;

@@ -22,7 +22,7 @@ constexpr std::int32_t kGaugedStretches = 16, kGaugedStretchRows = 256;
 // 1.04-1.16 on 100 x 10000. On AVX three, not four (Intel Xeon): 4000 x 64 ran 0.55-0.61
 // ns per cell against 0.71-1.24 with four, elsewhere within 2 % of four; with fewer
 // lanes three ran 1.06-1.09x as long as four in the caches.
-constexpr int kBatchFourLanes = 3, kBatch = 4;
+constexpr int kBatchFourLanes = 3, kBatch = 4;  // kBatch: fewer lanes', and the most
 // Blocks of this many bytes or more are beyond the caches: restricted groups go one at a
 // time there, and the plain average of long windows uses single chains.
 constexpr std::size_t kBeyondCaches = 8 * 1024 * 1024;

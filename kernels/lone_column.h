@@ -77,7 +77,6 @@ ZORVAN_ALWAYS_INLINE void emitRows(const SegmentRows& at, std::int32_t r, const 
     R::store(at.y(r), R::choose(selectsNothing<R>(count), R::load(at.ownX(r)), quotient));
 }
 
-
 // Requests the lead rows and flags, and the output rows, kPrefetchRows on, inside the
 // column.
 template <class Isa, unsigned kMoves>
@@ -144,7 +143,8 @@ public:
         double sum = column_.sum, count = column_.count;  // count: a segment ahead of the chain
         if constexpr (kChoose) {
             const std::int32_t n = smaller(B, rows);
-            chooseSegment<kMoves, Isa>(SegmentRows{&column_, 0}, n, leave_[0], enter_[0], counts_[0], count);
+            chooseSegment<kMoves, Isa>(SegmentRows{&column_, 0}, n, leave_[0], enter_[0],
+                                       counts_[0], count);
         }
         for (std::int32_t done = 0, k = 0;; k ^= 1) {
             const std::int32_t n = smaller(B, rows - done);
